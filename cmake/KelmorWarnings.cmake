@@ -1,0 +1,32 @@
+# Common compile settings for every Kelmor target.
+add_library(kelmor_options INTERFACE)
+target_compile_options(kelmor_options INTERFACE -Wall -Wextra)
+if(KELMOR_WERROR)
+    target_compile_options(kelmor_options INTERFACE -Werror)
+endif()
+if(KELMOR_SANITIZE)
+    target_compile_options(kelmor_options INTERFACE
+        -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(kelmor_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# kelmor_target(<target>): apply the project's warnings and sanitizer flags.
+function(kelmor_target target)
+    target_link_libraries(${target} PRIVATE kelmor_options)
+endfunction()
+
+# kelmor_gtest(<name> [QT] SOURCES ... LIBS ...): a GoogleTest executable registered with CTest.
+# QT: the test main creates a QApplication first (widgets, pixmaps, clipboard).
+function(kelmor_gtest name)
+    cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    kelmor_target(${name})
+    if(ARG_QT)
+        target_link_libraries(${name} PRIVATE ${ARG_LIBS} kelmor_qt_gtest_main GTest::gtest)
+    else()
+        target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KELMOR_SOURCE_DIR=${PROJECT_SOURCE_DIR};KELMOR_SHARED_DIR=${PROJECT_SOURCE_DIR}/../shared")
+endfunction()
