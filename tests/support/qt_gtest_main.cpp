@@ -1,6 +1,6 @@
 // GoogleTest main for tests that need a QApplication (widgets, images, clipboard).
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char **argv)
 {
