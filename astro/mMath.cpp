@@ -1,0 +1,1 @@
+#include "astro/mMath.h"
