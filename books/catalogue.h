@@ -1,0 +1,128 @@
+#pragma once
+
+// The catalogue of installed dream books: one entry per accepted "*.book" file, in the order the
+// files were found. It is the one source of truth about the books: the book toolbar, the book
+// menus, the word list and the interpretation all read it. Built once per process; entries are
+// never removed, only enabled and disabled.
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelmor::books {
+
+class Database;
+class Table;
+
+// One accepted book.
+struct BookEntry
+{
+    QString path;     // full path of the file: the book's key (enabled state is stored under it)
+    QString fileName; // the file's name within the books folder
+    QString toolName; // Config.ToolName: tooltip of the book button, caption of its menu entries
+    QString tolkName; // Config.TolkName: heading above the book's article in an interpretation
+    QString color;    // Config.Color as stored (decimal 0x00BBGGRR), "0" when Null
+    QString imageKey; // file position j in the folder listing followed by "k", or "default"
+    QImage icon;      // the book's icon with the default image drawn over it; the default image
+                      // itself when the book has no usable icon
+    int filePosition = 0;         // j: position in the listing, counting every listed file
+    std::int64_t recordCount = 0; // records of table Book: the book's number of articles
+    bool enabled = true;
+};
+
+// The stored values of one article, as they are in the book (compressed; see DecompressText).
+struct StoredArticle
+{
+    std::optional<std::u16string> text;
+    std::optional<std::u16string> links;
+};
+
+class Catalogue : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Status {
+        Ok,
+        NoBookFiles,       // the folder holds no "*.book" file
+        NoCompatibleBooks, // files exist, but none opened as a book of this system
+        MissingFolder,     // the books folder does not exist or cannot be listed
+    };
+    struct SkippedBook
+    {
+        QString fileName;
+        QString reason;
+    };
+    struct LoadResult
+    {
+        Status status = Status::Ok;
+        QList<SkippedBook> skipped; // books that carry the marker but could not be opened
+    };
+
+    // Opens a book file as a database (default: the Jet reader, read-only).
+    using Opener = std::function<std::unique_ptr<Database>(const std::string &path)>;
+    // The stored enabled state of a book by its full path; std::nullopt when none is stored.
+    using StateReader = std::function<std::optional<int>(const QString &path)>;
+
+    explicit Catalogue(QObject *parent = nullptr);
+    ~Catalogue() override;
+
+    void setOpener(Opener opener);
+
+    // Builds the catalogue from "*.book" files of booksPath in case-insensitive alphabetical
+    // order. May be called once; a second call returns the first result unchanged.
+    LoadResult load(const QString &booksPath, const StateReader &states = {});
+
+    // The default "generic book" image (also drawn over every book's own icon).
+    static QImage defaultImage();
+    // The icon for stored Config.Icon text (each character one Windows-1251 byte of an image
+    // file): the decoded picture with the default image over it; a null image when the bytes
+    // do not decode.
+    static QImage composeIcon(const std::u16string &iconText);
+
+    int count() const { return int(m_books.size()); }
+    const BookEntry &book(int n) const;
+    const QList<BookEntry> &books() const { return m_books; }
+
+    bool isEnabled(int n) const;
+    // The user toggled one book, or a menu did: these change states and emit enabledChanged()
+    // once; they never rebuild anything themselves.
+    void setEnabled(int n, bool enabled);
+    void setAllEnabled(bool enabled); // "Включить все" / "Выключить все"
+    void keepOnly(int n);             // "Оставить один"
+    int enabledCount() const;
+
+    // The open cursor on table Book of book n (current index List). Owned by the catalogue and
+    // valid for its life.
+    Table *table(int n) const;
+    // Equality seek of a headword (letter case ignored) in book n; std::nullopt when the book
+    // has no such headword or the read fails.
+    std::optional<StoredArticle> find(int n, const QString &headword) const;
+
+    // Path and state of every book, for saving at exit ("1" enabled, "0" disabled).
+    QList<QPair<QString, bool>> states() const;
+
+Q_SIGNALS:
+    // One or more enabled states changed; first is the book the change is reported for
+    // (the button clicked, or 0 for "all").
+    void enabledChanged(int first);
+
+private:
+    struct Open;
+    QList<BookEntry> m_books;
+    std::vector<std::unique_ptr<Open>> m_open;
+    Opener m_opener;
+    std::optional<LoadResult> m_loaded;
+};
+
+// "Не удалось открыть сонник:" followed by one line per skipped book, or empty when none.
+QString SkippedBooksMessage(const QList<Catalogue::SkippedBook> &skipped);
+
+} // namespace kelmor::books
