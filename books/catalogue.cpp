@@ -1,0 +1,283 @@
+#include "books/catalogue.h"
+
+#include "books/engine/jet.h"
+#include "books/engine/textcodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <exception>
+
+namespace kelmor::books {
+
+namespace {
+
+constexpr int kIconSize = 32;
+
+std::string nativePath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString fromU16(const std::u16string &s)
+{
+    return QString::fromUtf16(s.data(), qsizetype(s.size()));
+}
+
+std::u16string toU16(const QString &s)
+{
+    return std::u16string(reinterpret_cast<const char16_t *>(s.utf16()), size_t(s.size()));
+}
+
+QImage makeDefaultImage()
+{
+    // A closed book seen from the front: cover outline, spine and page edges. The cover's inside
+    // stays transparent, so a book's own icon drawn under it shows through.
+    QImage img(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor cover(0x1f, 0x3a, 0x7a);
+    p.setPen(QPen(cover, 2.0));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(5, 2, 24, 26), 2, 2);
+    p.setPen(QPen(cover.darker(130), 3.0));
+    p.drawLine(QPointF(7, 3), QPointF(7, 27)); // spine
+    p.setPen(QPen(QColor(0xe8, 0xe0, 0xc8), 2.0));
+    p.drawLine(QPointF(8, 30), QPointF(29, 30)); // page edges
+    p.setPen(QPen(cover, 1.0));
+    p.drawLine(QPointF(8, 31), QPointF(29, 31));
+    return img;
+}
+
+} // namespace
+
+struct Catalogue::Open
+{
+    std::unique_ptr<Database> db;
+    std::unique_ptr<Table> book;
+};
+
+Catalogue::Catalogue(QObject *parent)
+    : QObject(parent)
+    , m_opener([](const std::string &path) { return Database::open(path); })
+{
+}
+
+Catalogue::~Catalogue() = default;
+
+void Catalogue::setOpener(Opener opener)
+{
+    m_opener = std::move(opener);
+}
+
+QImage Catalogue::defaultImage()
+{
+    static const QImage image = makeDefaultImage();
+    return image;
+}
+
+QImage Catalogue::composeIcon(const std::u16string &iconText)
+{
+    if (iconText.empty())
+        return {};
+    const std::optional<std::string> bytes = toCp1251(iconText);
+    if (!bytes)
+        return {};
+    const QImage picture =
+        QImage::fromData(QByteArray::fromRawData(bytes->data(), qsizetype(bytes->size())));
+    if (picture.isNull())
+        return {};
+    QImage result(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
+    result.fill(Qt::transparent);
+    QPainter p(&result);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QImage scaled =
+        picture.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    p.drawImage((kIconSize - scaled.width()) / 2, (kIconSize - scaled.height()) / 2, scaled);
+    p.drawImage(0, 0, defaultImage());
+    return result;
+}
+
+Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReader &states)
+{
+    if (m_loaded)
+        return *m_loaded;
+    LoadResult result;
+
+    const QDir dir(booksPath);
+    if (booksPath.isEmpty() || !dir.exists() || !QFileInfo(booksPath).isReadable()) {
+        result.status = Status::MissingFolder;
+        m_loaded = result;
+        return result;
+    }
+
+    // Every "*.book" file (any letter case of the pattern), by name ignoring case.
+    QFileInfoList files = dir.entryInfoList({QStringLiteral("*.book")}, QDir::Files, QDir::NoSort);
+    std::stable_sort(files.begin(), files.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        const int c = a.fileName().compare(b.fileName(), Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a.fileName() < b.fileName();
+    });
+    if (files.isEmpty()) {
+        result.status = Status::NoBookFiles;
+        m_loaded = result;
+        return result;
+    }
+
+    for (int j = 0; j < files.size(); ++j) {
+        const QFileInfo &file = files.at(j);
+        // The key is the folder as given, a separator and the file name.
+        const QString path = booksPath.endsWith(QLatin1Char('/'))
+                                 ? booksPath + file.fileName()
+                                 : booksPath + QLatin1Char('/') + file.fileName();
+        const std::string native = nativePath(path);
+        if (!IsValidVersion(native))
+            continue;
+
+        BookEntry entry;
+        entry.path = path;
+        entry.fileName = file.fileName();
+        entry.filePosition = j;
+        auto open = std::make_unique<Open>();
+        QString stage;
+        try {
+            stage = QStringLiteral("файл не открывается как сонник");
+            open->db = m_opener(native);
+            if (!open->db)
+                throw std::runtime_error("no database");
+            stage = QStringLiteral("нет таблицы Book");
+            open->book = open->db->openTable("Book");
+            stage = QStringLiteral("нет таблицы Config");
+            const std::unique_ptr<Table> config = open->db->openTable("Config");
+            stage = QStringLiteral("таблица Config повреждена");
+            config->moveFirst();
+            if (config->eof())
+                throw std::runtime_error("Config has no record");
+            const std::optional<std::u16string> toolName = config->text("ToolName");
+            if (!toolName) {
+                stage = QStringLiteral("у сонника нет названия (ToolName)");
+                throw std::runtime_error("ToolName is Null");
+            }
+            entry.toolName = fromU16(*toolName);
+            entry.tolkName = fromU16(config->text("TolkName").value_or(u""));
+            const std::optional<std::u16string> color = config->text("Color");
+            entry.color = color ? fromU16(*color) : QStringLiteral("0");
+            const std::u16string iconText = config->text("Icon").value_or(u"");
+            stage = QStringLiteral("нет индекса List в таблице Book");
+            open->book->setCurrentIndex("List");
+            stage = QStringLiteral("таблица Book повреждена");
+            entry.recordCount = open->book->recordCount();
+
+            entry.icon = composeIcon(iconText);
+            if (entry.icon.isNull()) {
+                entry.icon = defaultImage();
+                entry.imageKey = QStringLiteral("default");
+            } else {
+                entry.imageKey = QString::number(j) + QLatin1Char('k');
+            }
+        } catch (const std::exception &e) {
+            result.skipped.append(
+                {file.fileName(),
+                 stage + QStringLiteral(" (") + QString::fromUtf8(e.what()) + QLatin1Char(')')});
+            continue;
+        }
+
+        const std::optional<int> stored = states ? states(path) : std::nullopt;
+        entry.enabled = stored.value_or(1) != 0;
+        m_books.append(entry);
+        m_open.push_back(std::move(open));
+    }
+
+    if (m_books.isEmpty())
+        result.status = Status::NoCompatibleBooks;
+    m_loaded = result;
+    return result;
+}
+
+const BookEntry &Catalogue::book(int n) const
+{
+    Q_ASSERT(n >= 0 && n < m_books.size());
+    return m_books.at(n);
+}
+
+bool Catalogue::isEnabled(int n) const
+{
+    return n >= 0 && n < m_books.size() && m_books.at(n).enabled;
+}
+
+void Catalogue::setEnabled(int n, bool enabled)
+{
+    if (n < 0 || n >= m_books.size())
+        return;
+    m_books[n].enabled = enabled;
+    Q_EMIT enabledChanged(n);
+}
+
+void Catalogue::setAllEnabled(bool enabled)
+{
+    for (BookEntry &b : m_books)
+        b.enabled = enabled;
+    Q_EMIT enabledChanged(0);
+}
+
+void Catalogue::keepOnly(int n)
+{
+    if (n < 0 || n >= m_books.size())
+        return;
+    for (int i = 0; i < m_books.size(); ++i)
+        m_books[i].enabled = (i == n);
+    Q_EMIT enabledChanged(n);
+}
+
+int Catalogue::enabledCount() const
+{
+    return int(std::count_if(m_books.cbegin(), m_books.cend(),
+                             [](const BookEntry &b) { return b.enabled; }));
+}
+
+Table *Catalogue::table(int n) const
+{
+    if (n < 0 || n >= int(m_open.size()))
+        return nullptr;
+    return m_open[size_t(n)]->book.get();
+}
+
+std::optional<StoredArticle> Catalogue::find(int n, const QString &headword) const
+{
+    Table *t = table(n);
+    if (!t)
+        return std::nullopt;
+    try {
+        t->seek(toU16(headword));
+        if (t->noMatch())
+            return std::nullopt;
+        return StoredArticle{t->text("Text"), t->text("Links")};
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
+}
+
+QList<QPair<QString, bool>> Catalogue::states() const
+{
+    QList<QPair<QString, bool>> out;
+    out.reserve(m_books.size());
+    for (const BookEntry &b : m_books)
+        out.append({b.path, b.enabled});
+    return out;
+}
+
+QString SkippedBooksMessage(const QList<Catalogue::SkippedBook> &skipped)
+{
+    if (skipped.isEmpty())
+        return {};
+    QString text = QStringLiteral("Не удалось открыть сонник:");
+    for (const Catalogue::SkippedBook &s : skipped)
+        text += QLatin1Char('\n') + s.fileName + QStringLiteral(": ") + s.reason;
+    return text;
+}
+
+} // namespace kelmor::books

@@ -1,0 +1,329 @@
+#include "books/wordlist.h"
+
+#include "books/catalogue.h"
+#include "books/engine/jet.h"
+
+#include <QCollatorSortKey>
+#include <QLocale>
+
+#include <algorithm>
+#include <exception>
+
+namespace kelmor::books {
+
+namespace {
+
+constexpr std::size_t kBlock = 32; // items per block of the range-minimum index
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+bool onlySpaces(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c == QLatin1Char(' '); });
+}
+
+int floorLog2(std::size_t n)
+{
+    int k = 0;
+    while ((std::size_t(2) << k) <= n)
+        ++k;
+    return k;
+}
+
+} // namespace
+
+QString StatusText(std::int64_t totalArticles)
+{
+    return QString::number(totalArticles) + QStringLiteral(" слованых статей; ~") +
+           QString::number(5 * totalArticles) + QStringLiteral(" толкований");
+}
+
+QString IfLong(const QString &text, int limit)
+{
+    if (limit < 1)
+        return {};
+    if (limit < text.size())
+        return text.left(limit - 1) + QStringLiteral("...");
+    return text;
+}
+
+int WhatLong(int innerWidthTwips, int imageWidthTwips, int labelLeftTwips)
+{
+    const int room = innerWidthTwips - imageWidthTwips - labelLeftTwips;
+    // Rounded down, also for a negative room.
+    return room >= 0 ? room / 85 : -((-room + 84) / 85);
+}
+
+std::u16string FoldCase(QStringView text)
+{
+    std::u16string out;
+    out.reserve(size_t(text.size()));
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
+            const char32_t folded =
+                QChar::toCaseFolded(QChar::surrogateToUcs4(c, text[i + 1].unicode()));
+            if (QChar::requiresSurrogates(folded)) {
+                out.push_back(QChar::highSurrogate(folded));
+                out.push_back(QChar::lowSurrogate(folded));
+            } else { // never happens with Unicode's simple folding; keep the length anyway
+                out.push_back(c);
+                out.push_back(text[i + 1].unicode());
+            }
+            ++i;
+        } else {
+            out.push_back(char16_t(QChar::toCaseFolded(char32_t(c))));
+        }
+    }
+    return out;
+}
+
+WordList::WordList(const Catalogue &catalogue)
+    : m_catalogue(catalogue)
+    , m_collator(QLocale(QLocale::Russian, QLocale::Russia))
+{
+    m_foldStart.push_back(0);
+}
+
+std::uint32_t WordList::intern(const QString &word)
+{
+    const auto it = m_ids.constFind(word);
+    if (it != m_ids.cend())
+        return it.value();
+    const auto id = std::uint32_t(m_words.size());
+    m_words.push_back(word);
+    m_ids.insert(word, id);
+    m_foldPool += FoldCase(word);
+    m_foldStart.push_back(std::uint32_t(m_foldPool.size()));
+    return id;
+}
+
+std::u16string_view WordList::folded(std::uint32_t id) const
+{
+    return std::u16string_view(m_foldPool)
+        .substr(m_foldStart[id], m_foldStart[id + 1] - m_foldStart[id]);
+}
+
+void WordList::placeNewWords()
+{
+    if (m_placed == m_words.size())
+        return;
+    ++m_sorts;
+    std::vector<std::uint32_t> fresh(m_words.size() - m_placed);
+    for (std::size_t i = 0; i < fresh.size(); ++i)
+        fresh[i] = std::uint32_t(m_placed + i);
+
+    // Dictionary order, once for the new words (with sort keys), then merged into the rest.
+    // Words the collation ranks equal keep a fixed order by their code units.
+    {
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(fresh.size());
+        for (std::uint32_t id : fresh)
+            keys.push_back(m_collator.sortKey(m_words[id]));
+        const std::size_t base = m_placed;
+        std::sort(fresh.begin(), fresh.end(), [&](std::uint32_t a, std::uint32_t b) {
+            const int c = keys[a - base].compare(keys[b - base]);
+            return c != 0 ? c < 0 : m_words[a] < m_words[b];
+        });
+        std::vector<std::uint32_t> merged;
+        merged.reserve(m_words.size());
+        std::merge(m_byCollation.begin(), m_byCollation.end(), fresh.begin(), fresh.end(),
+                   std::back_inserter(merged), [&](std::uint32_t a, std::uint32_t b) {
+                       const int c = m_collator.compare(m_words[a], m_words[b]);
+                       return c != 0 ? c < 0 : m_words[a] < m_words[b];
+                   });
+        m_byCollation.swap(merged);
+    }
+    // Folded-text order (code units), the same way.
+    {
+        const auto byFold = [&](std::uint32_t a, std::uint32_t b) {
+            const auto fa = folded(a), fb = folded(b);
+            return fa != fb ? fa < fb : a < b;
+        };
+        std::sort(fresh.begin(), fresh.end(), byFold);
+        std::vector<std::uint32_t> merged;
+        merged.reserve(m_words.size());
+        std::merge(m_byFold.begin(), m_byFold.end(), fresh.begin(), fresh.end(),
+                   std::back_inserter(merged), byFold);
+        m_byFold.swap(merged);
+    }
+    m_placed = m_words.size();
+}
+
+WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)
+{
+    Outcome outcome;
+    const int books = m_catalogue.count();
+    if (int(m_bookIds.size()) < books) {
+        m_bookIds.resize(size_t(books));
+        m_bookRead.resize(size_t(books), false);
+    }
+
+    std::int64_t total = 0;
+    std::vector<const std::vector<std::uint32_t> *> chosen;
+    std::vector<std::uint32_t> partial; // the words of a book whose reading failed
+    for (int n = 0; n < books; ++n) {
+        if (betweenBooks)
+            betweenBooks();
+        if (!m_catalogue.isEnabled(n))
+            continue;
+        Table *table = m_catalogue.table(n);
+        const std::int64_t records = m_catalogue.book(n).recordCount;
+        if (!table || records <= 0)
+            continue;
+        total += records;
+        if (!m_bookRead[size_t(n)]) {
+            std::vector<std::uint32_t> ids;
+            ids.reserve(size_t(records));
+            try {
+                table->moveFirst();
+                while (!table->eof()) {
+                    const std::optional<std::u16string> headword = table->text("List");
+                    if (!headword)
+                        throw std::runtime_error("a headword (List) is Null");
+                    ids.push_back(
+                        intern(QString::fromUtf16(headword->data(), qsizetype(headword->size()))));
+                    table->moveNext();
+                }
+            } catch (const std::exception &e) {
+                outcome.ok = false;
+                outcome.error = m_catalogue.book(n).fileName + QStringLiteral(": ") +
+                                QString::fromUtf8(e.what());
+                partial = std::move(ids);
+                break;
+            }
+            m_bookIds[size_t(n)] = std::move(ids);
+            m_bookRead[size_t(n)] = true;
+        }
+        chosen.push_back(&m_bookIds[size_t(n)]);
+    }
+    chosen.push_back(&partial);
+
+    placeNewWords();
+
+    // The chosen ids, in dictionary order.
+    std::vector<std::uint32_t> row(m_words.size(), kNone);
+    for (const auto *ids : chosen)
+        for (std::uint32_t id : *ids)
+            row[id] = 0;
+    m_items.clear();
+    for (std::uint32_t id : m_byCollation)
+        if (row[id] != kNone) {
+            row[id] = std::uint32_t(m_items.size());
+            m_items.push_back(id);
+        }
+    m_total = total;
+
+    // Search index: the rows in folded-text order, and minima over blocks of them.
+    m_foldRows.clear();
+    m_foldRows.reserve(m_items.size());
+    for (std::uint32_t id : m_byFold)
+        if (row[id] != kNone)
+            m_foldRows.push_back(row[id]);
+    m_blockCount = (m_foldRows.size() + kBlock - 1) / kBlock;
+    const int levels = m_blockCount ? floorLog2(m_blockCount) + 1 : 0;
+    m_blockMin.assign(size_t(levels) * m_blockCount, kNone);
+    for (std::size_t i = 0; i < m_foldRows.size(); ++i)
+        m_blockMin[i / kBlock] = std::min(m_blockMin[i / kBlock], m_foldRows[i]);
+    for (int k = 1; k < levels; ++k) {
+        const std::size_t span = std::size_t(1) << (k - 1);
+        std::uint32_t *cur = &m_blockMin[size_t(k) * m_blockCount];
+        const std::uint32_t *prev = &m_blockMin[size_t(k - 1) * m_blockCount];
+        for (std::size_t b = 0; b + 2 * span <= m_blockCount; ++b)
+            cur[b] = std::min(prev[b], prev[b + span]);
+    }
+    return outcome;
+}
+
+int WordList::rowOf(const QString &word) const
+{
+    const auto it = m_ids.constFind(word);
+    if (it == m_ids.cend())
+        return -1;
+    // Rows are in dictionary order; find the id among the items by its position.
+    const std::uint32_t id = it.value();
+    for (std::size_t r = 0; r < m_items.size(); ++r)
+        if (m_items[r] == id)
+            return int(r);
+    return -1;
+}
+
+int WordList::minRow(std::size_t lo, std::size_t hi) const
+{
+    std::uint32_t best = kNone;
+    const std::size_t firstFull = (lo + kBlock - 1) / kBlock;
+    const std::size_t endFull = hi / kBlock;
+    if (firstFull >= endFull) {
+        for (std::size_t i = lo; i < hi; ++i)
+            best = std::min(best, m_foldRows[i]);
+    } else {
+        for (std::size_t i = lo; i < firstFull * kBlock; ++i)
+            best = std::min(best, m_foldRows[i]);
+        for (std::size_t i = endFull * kBlock; i < hi; ++i)
+            best = std::min(best, m_foldRows[i]);
+        const std::size_t blocks = endFull - firstFull;
+        const int k = floorLog2(blocks);
+        const std::uint32_t *level = &m_blockMin[size_t(k) * m_blockCount];
+        best = std::min({best, level[firstFull], level[endFull - (std::size_t(1) << k)]});
+    }
+    return best == kNone ? -1 : int(best);
+}
+
+int WordList::find(const QString &typed) const
+{
+    if (onlySpaces(typed) || m_items.empty())
+        return -1;
+    const std::u16string key = FoldCase(typed);
+    const std::u16string_view prefix(key);
+    // Words that begin with the prefix form one run in folded-text order.
+    const auto text = [&](std::uint32_t r) { return folded(m_items[r]); };
+    const auto first = std::partition_point(m_foldRows.begin(), m_foldRows.end(),
+                                            [&](std::uint32_t r) { return text(r) < prefix; });
+    const auto last = std::partition_point(first, m_foldRows.end(), [&](std::uint32_t r) {
+        return text(r).substr(0, prefix.size()) == prefix;
+    });
+    if (first == last)
+        return -1;
+    return minRow(size_t(first - m_foldRows.begin()), size_t(last - m_foldRows.begin()));
+}
+
+int WordList::findByScan(const QString &typed) const
+{
+    if (onlySpaces(typed))
+        return -1;
+    for (std::size_t r = 0; r < m_items.size(); ++r)
+        if (m_words[m_items[r]].startsWith(typed, Qt::CaseInsensitive))
+            return int(r);
+    return -1;
+}
+
+WordListModel::WordListModel(WordList &list, QObject *parent)
+    : QAbstractListModel(parent)
+    , m_list(list)
+{
+}
+
+int WordListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_list.count();
+}
+
+QVariant WordListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_list.count())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole || role == Qt::ToolTipRole)
+        return m_list.word(index.row());
+    return {};
+}
+
+WordList::Outcome WordListModel::rebuild(const std::function<void()> &betweenBooks)
+{
+    beginResetModel();
+    const WordList::Outcome outcome = m_list.rebuild(betweenBooks);
+    endResetModel();
+    return outcome;
+}
+
+} // namespace kelmor::books
