@@ -176,18 +176,34 @@ std::int32_t LunationNumber(DateTime d)
     throw AstroError("LunationNumber: no lunation found");
 }
 
+namespace {
+
+// A new moon outside the years the date-time value can hold cannot be returned as a date; the
+// plain conversion would give 1899-12-30 as if it were a result.
+DateTime newMoonDate(double jde)
+{
+    if (!IsValidJD(jde))
+        throw AstroError("new moon outside the supported range of dates");
+    return JDToDate(jde);
+}
+
+} // namespace
+
 DateTime LastNewMoon(DateTime d)
 {
-    return JDToDate(PhaseJDE(LunationNumber(d), 0));
+    return newMoonDate(PhaseJDE(LunationNumber(d), 0));
 }
 
 DateTime NextNewMoon(DateTime d)
 {
     const std::int32_t n = LunationNumber(d);
-    const DateTime r = JDToDate(PhaseJDE(n, 0));
-    if (r.linear() > d.linear())
-        return r;
-    return JDToDate(PhaseJDE(nextLunation(n, 1), 0));
+    const double w = PhaseJDE(n, 0);
+    if (IsValidJD(w)) {
+        const DateTime r = JDToDate(w);
+        if (r.linear() > d.linear())
+            return r;
+    }
+    return newMoonDate(PhaseJDE(nextLunation(n, 1), 0));
 }
 
 } // namespace kelmor::astro::Moonday

@@ -9,7 +9,8 @@
 
 namespace kelmor::astro::Moonday {
 
-// The new moon that begins the lunation containing d (d read as universal time).
+// The new moon that begins the lunation containing d (d read as universal time). Both raise
+// AstroError when the new moon falls outside the years 100 to 9999.
 DateTime LastNewMoon(DateTime d);
 // The first new moon after d.
 DateTime NextNewMoon(DateTime d);
