@@ -1,0 +1,204 @@
+#pragma once
+
+// The dictionary pane of the main window: the book toolbar (Toolbar2) with its popup menu
+// (mnuBooks), the list-mode toolbar (Toolbar4), the word list (ListView1 in its frame Text2) and
+// the search field (Text1). It owns the catalogue and the word list; the main window connects
+// its signals to the status bar, the command toolbar, the splash screen and the viewer.
+
+#include "books/catalogue.h"
+#include "books/wordlist.h"
+
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QActionGroup;
+class QFrame;
+class QMenu;
+class QToolBar;
+
+namespace kelmor::books {
+
+// The search field: arrow and page keys go to the list; a click or the focus selects the text
+// (or puts the caret after a single character).
+class SearchField : public QLineEdit
+{
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+Q_SIGNALS:
+    void navigationKey(int key); // Up, Down, Page Up or Page Down
+    void focused();
+    void clickedInside();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+};
+
+// The word list view: a typed character (code 34 and up) is handed to the search field.
+class WordListView : public QListView
+{
+    Q_OBJECT
+public:
+    using QListView::QListView;
+
+Q_SIGNALS:
+    void characterTyped(const QString &character);
+    void focused();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+};
+
+class DictionaryPane : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit DictionaryPane(QWidget *parent = nullptr);
+    ~DictionaryPane() override;
+
+    // Shows a message: icon, text (the caption is the application title). Tests record instead.
+    using MessageHandler = std::function<void(QMessageBox::Icon icon, const QString &text)>;
+    void setMessageHandler(MessageHandler handler);
+    // Whether pending events run between books while the list is rebuilt (default on).
+    void setProcessEventsWhileLoading(bool on) { m_processEvents = on; }
+
+    Catalogue &catalogue() { return *m_catalogue; }
+    const WordList &wordList() const { return *m_words; }
+
+    // Builds the catalogue and the book toolbar and menus, then the word list. On a fatal
+    // condition (missing folder, no book file, no compatible book) it asks for the splash screen
+    // to close, shows the message, asks for exitRequested(true) and returns false.
+    bool LoadBooks(const QString &booksPath, const Catalogue::StateReader &states = {});
+    // Rebuilds the word list from the enabled books. A call while a rebuild runs (from the
+    // events let through between books) is run once the current rebuild has ended.
+    void LoadList();
+    void Listcheck();
+    void StText();
+    void SetVisible(int row);
+    // The book toolbar button click: busy signals around the rebuild.
+    void bookButtonClick(int n);
+
+    // The full status text ("N слованых статей; ~5N толкований").
+    QString statusText() const { return m_statusText; }
+    int selectedRow() const;
+    QString selectedWord() const;
+    // The word to store as LastWord at exit, when an item is selected.
+    std::optional<QString> lastWordToSave() const
+    {
+        return selectedRow() >= 0 ? std::optional(selectedWord()) : std::nullopt;
+    }
+    // Restores the stored LastWord: the incremental search for it, unless it is only spaces.
+    void LoadLastWord(const QString &stored);
+    // Incremental search for the text (what typing into the search field runs).
+    void search(const QString &text);
+
+    // List mode: 1 one column, 2 several columns wrapping top to bottom; other values ignored.
+    void setListMode(int button);
+    int listMode() const { return m_listMode; }
+    // The ListMode value stored at exit: "1" for the ordinary list, "0" otherwise.
+    QString listModeSetting() const;
+
+    bool isTolkEnabled() const { return m_tolkEnabled; }
+    void setTolkEnabled(bool enabled);
+    // The double-click action (also Enter in the main window): when "Tolk" is enabled, asks for
+    // the interpretation of the selected word.
+    void activateSelected();
+    // The item click action for a row.
+    void itemClick(int row);
+
+    // Pane switch: the dictionary shows the word list and the search field, the literature
+    // hides them.
+    void setDictionaryShown(bool shown);
+
+    QToolBar *bookToolbar() const { return m_toolbar2; }
+    QToolBar *listModeToolbar() const { return m_toolbar4; }
+    SearchField *searchField() const { return m_text1; }
+    WordListView *listView() const { return m_list; }
+    QMenu *booksMenu() const { return m_menu; }
+    // Refreshes the menu's enabled and check states (as a mouse release over the toolbar does).
+    void refreshBooksMenu();
+    QList<QAction *> bookActions() const { return m_bookActions; }
+    QList<QAction *> selBookActions() const { return m_selBook; }
+    QList<QAction *> oneBookActions() const { return m_oneBook; }
+    QAction *allOnAction() const { return m_allOn; }
+    QAction *allOffAction() const { return m_allOff; }
+
+Q_SIGNALS:
+    void splashCloseRequested();
+    void exitRequested(bool fast);
+    // Books that carry the marker but could not be opened ("Не удалось открыть сонник:" ...).
+    void booksSkipped(const QString &message);
+    void statusTextChanged(const QString &text);
+    void tolkEnabledChanged(bool enabled);
+    // The item click: the viewer clears its history and, when shown, shows the word.
+    void itemClicked(const QString &word);
+    // Text for the selected-word label (shortened to 22 characters).
+    void selectedWordChanged(const QString &label);
+    // Double click or Enter: press "Tolk" and show the interpretation of the word.
+    void tolkRequested(const QString &word);
+    // A rebuilt list invalidates what the viewer shows.
+    void viewerCloseRequested();
+    // The search field or the list got the focus.
+    void litFocusCleared();
+    // A book button click starts (show and run the busy animation) and ends (start its timer).
+    void busyStarted();
+    void busyFinished();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildBookControls();
+    void syncBookButtons();
+    void selectRow(int row);
+    void message(QMessageBox::Icon icon, const QString &text);
+    void onNavigationKey(int key);
+    void onListFocused();
+    void applyFieldFocusRule();
+
+    std::unique_ptr<Catalogue> m_catalogue;
+    std::unique_ptr<WordList> m_words;
+    WordListModel *m_model = nullptr;
+
+    QToolBar *m_toolbar2 = nullptr;
+    QToolBar *m_toolbar4 = nullptr;
+    QActionGroup *m_modeGroup = nullptr;
+    QAction *m_mode1 = nullptr;
+    QAction *m_mode2 = nullptr;
+    QFrame *m_text2 = nullptr;
+    WordListView *m_list = nullptr;
+    SearchField *m_text1 = nullptr;
+
+    QMenu *m_menu = nullptr;
+    QAction *m_allOn = nullptr;
+    QAction *m_allOff = nullptr;
+    QMenu *m_selMenu = nullptr;
+    QMenu *m_oneMenu = nullptr;
+    QAction *m_selTemplate = nullptr;
+    QAction *m_oneTemplate = nullptr;
+    QList<QAction *> m_bookActions;
+    QList<QAction *> m_selBook;
+    QList<QAction *> m_oneBook;
+
+    MessageHandler m_messages;
+    QString m_statusText;
+    int m_listMode = 1;
+    bool m_tolkEnabled = false;
+    bool m_processEvents = true;
+    bool m_loading = false;
+    bool m_reloadPending = false;
+    bool m_programmatic = false;
+};
+
+} // namespace kelmor::books
