@@ -1,19 +1,23 @@
-// Entry point: command-line subcommands first (they need no display), then the start-up procedure.
+// Entry point: command-line subcommands first (they need no display and skip the start-up
+// procedure, so they also work while the program is open), then the start-up procedure.
 #include "calendar/moon_command.h"
+#include "shell/startup.h"
 
-#include <QApplication>
+#include <QByteArray>
 #include <QCoreApplication>
-#include <QLabel>
+#include <QStringList>
 
 int main(int argc, char **argv)
 {
-    if (argc >= 2 && QByteArray(argv[1]) == "moon") {
+    const QByteArray command = argc >= 2 ? QByteArray(argv[1]) : QByteArray();
+
+    // "kelmor moon ...": the lunar-day report.
+    if (command == "moon") {
         QCoreApplication app(argc, argv);
-        QStringList args = QCoreApplication::arguments().mid(2);
-        return kelmor::calendar::runMoonCommand(args);
+        return kelmor::calendar::runMoonCommand(QCoreApplication::arguments().mid(2));
     }
-    QApplication app(argc, argv);
-    QLabel label(QStringLiteral("Сонник ZEL Kelmor 3"));
-    label.show();
-    return app.exec();
+
+    // "kelmor lookup ...": the interpretation of a word, dispatched here the same way.
+
+    return kelmor::shell::runApplication(argc, argv);
 }

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+namespace kelmor::platform {
+
+// One running instance per user and settings folder.
+//
+// The first instance listens on a local socket whose name comes from the user name and the
+// settings folder ($XDG_CONFIG_HOME), so separate settings folders (tests) run side by side.
+// A later start connects, asks the first to come forward and ends; it reads and writes no
+// setting on the way.
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SingleInstance(QObject *parent = nullptr);
+    explicit SingleInstance(const QString &serverName, QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    // The socket name for the current user and settings folder.
+    static QString defaultServerName();
+
+    // Tries to tell a running instance to come forward. True when one answered: this process
+    // is the second instance and should end.
+    bool notifyRunningInstance(int timeoutMs = 1000);
+
+    // Becomes the running instance: listens for later starts. Removes a stale socket left by a
+    // crashed instance. False when listening failed (the program then runs without the rule).
+    bool listen();
+
+    QString serverName() const { return m_name; }
+
+Q_SIGNALS:
+    // A later start asked this instance to come forward.
+    void activationRequested();
+
+private:
+    void onNewConnection();
+
+    QString m_name;
+    QLocalServer *m_server = nullptr;
+};
+
+} // namespace kelmor::platform

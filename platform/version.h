@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace kelmor::platform {
+
+// The program's version: major.minor.patch of the project version, each without leading zeros,
+// followed directly by the comments text (empty by default), e.g. "3.1.0".
+QString VersionString();
+
+// The system version record the start-up gate looks at. On Linux the real record always passes
+// the gate; tests inject others.
+struct SystemVersion
+{
+    int major = 0;
+    int minor = 0;
+};
+
+// The running system's record.
+SystemVersion currentSystemVersion();
+
+// The message shown when the system is too old (major version 4 or less).
+inline const QString UnsupportedSystemMessage =
+    QStringLiteral("Для работы ZEL Kelmor 3 необходима Windows 2000/XP/Vista.");
+
+// True when the version is supported (major version above 4).
+constexpr bool isSystemVersionSupported(const SystemVersion &version)
+{
+    return version.major > 4;
+}
+
+} // namespace kelmor::platform

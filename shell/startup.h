@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+namespace kelmor::platform {
+struct SystemVersion;
+}
+
+namespace kelmor::shell {
+
+// "/TRAY" anywhere in the command line (the arguments after the program name joined by spaces),
+// in any letter case, as a plain substring: "/tray", "x/TrAyy" count.
+bool hasTraySwitch(const QStringList &arguments);
+
+// The admin command that starts in the tray: "Go_to_tray;" as a case-sensitive substring.
+bool hasGoToTrayCommand(const QString &adminCommands);
+
+// Version gate, the first start-up step: when the system is too old, shows the message (through
+// showMessage) and returns false; the process then ends without touching any setting.
+bool passesVersionGate(const platform::SystemVersion &version,
+                       const std::function<void(const QString &)> &showMessage);
+
+class MainWindow;
+
+// The start-up steps after the single-instance rule, on a constructed main window: with the tray
+// switch in arguments, load the window without showing it and enter tray mode (no splash);
+// otherwise show the splash, load the window and show it. Returns the splash, or nullptr.
+QWidget *showStartWindows(MainWindow &window, const QStringList &arguments);
+
+// The whole start-up procedure of the graphical program, then its event loop: version gate,
+// single instance, then the tray start or the splash and the main window. Returns the exit
+// status. argc/argv are the process's.
+int runApplication(int &argc, char **argv);
+
+} // namespace kelmor::shell
