@@ -1,14 +1,358 @@
 #include "moon_command.h"
 
+#include "astro/mMath.h"
+#include "calendar/location.h"
+#include "calendar/lunarday.h"
+#include "platform/qt_timezone.h"
+#include "platform/settings.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QTextStream>
+
+#include <cmath>
+#include <limits>
+#include <optional>
 
 namespace kelmor::calendar {
 
+namespace {
+
+// Moments before the Gregorian reform are refused: the engine's two Julian-day conversions read
+// such dates in different calendars.
+constexpr int kFirstYear = 1583;
+// 1970-01-01 as a date-time value.
+constexpr double kUnixEpochDay = 25569.0;
+
+const char *const kUsage =
+    "Использование: kelmor moon [--at \"ГГГГ-ММ-ДД ЧЧ:ММ:СС\"] [--lat ГРАДУСЫ --lon ГРАДУСЫ] "
+    "[--json]\n"
+    "  --at    местное время сна (по умолчанию сейчас), годы с 1583 по 9999\n"
+    "  --lat   широта в градусах, север положительный (-90..90)\n"
+    "  --lon   долгота в градусах, восток положительный (-180..180)\n"
+    "  --json  вывести один объект JSON\n"
+    "Без --lat и --lon берётся место из настроек программы.\n";
+
+struct Options
+{
+    std::optional<DateTime> at;
+    std::optional<double> latitude;
+    std::optional<double> longitude;
+    bool json = false;
+    bool help = false;
+};
+
+class UsageError
+{
+public:
+    explicit UsageError(QString message)
+        : text(std::move(message))
+    {
+    }
+    QString text;
+};
+
+DateTime parseMoment(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*(\\d{4})-(\\d{2})-(\\d{2})[ T](\\d{2}):(\\d{2}):(\\d{2})\\s*$"));
+    const auto m = pattern.match(text);
+    if (!m.hasMatch())
+        throw UsageError(QStringLiteral("неверный момент \"%1\": нужен вид "
+                                        "\"ГГГГ-ММ-ДД ЧЧ:ММ:СС\", например \"2024-04-09 07:30:00\"")
+                             .arg(text));
+    int f[6];
+    for (int i = 0; i < 6; ++i)
+        f[i] = m.captured(i + 1).toInt();
+    if (f[0] < kFirstYear)
+        throw UsageError(QStringLiteral("момент \"%1\" раньше %2 года: лунные дни считаются "
+                                        "только для дат после григорианской реформы")
+                             .arg(text)
+                             .arg(kFirstYear));
+    if (!QDate::isValid(f[0], f[1], f[2]) || f[3] > 23 || f[4] > 59 || f[5] > 59)
+        throw UsageError(
+            QStringLiteral("неверный момент \"%1\": такой даты или времени нет").arg(text));
+    return DateTime::fromFields(f[0], f[1], f[2], f[3], f[4], f[5]);
+}
+
+double parseDegrees(const QString &option, const QString &text, double limit)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || std::fabs(value) > limit)
+        throw UsageError(QStringLiteral("неверное значение %1 \"%2\": нужно число градусов от "
+                                        "-%3 до %3")
+                             .arg(option, text)
+                             .arg(limit));
+    return value;
+}
+
+Options parseOptions(const QStringList &args)
+{
+    Options options;
+    for (int i = 0; i < args.size(); ++i) {
+        QString name = args[i];
+        std::optional<QString> value;
+        if (name.startsWith(QLatin1String("--")) && name.contains(QLatin1Char('='))) {
+            value = name.mid(name.indexOf(QLatin1Char('=')) + 1);
+            name = name.left(name.indexOf(QLatin1Char('=')));
+        }
+        const bool takesValue = name == QLatin1String("--at") || name == QLatin1String("--lat") ||
+                                name == QLatin1String("--lon");
+        if (takesValue && !value) {
+            if (i + 1 >= args.size())
+                throw UsageError(QStringLiteral("после %1 нужно значение").arg(name));
+            value = args[++i];
+        } else if (!takesValue && value) {
+            throw UsageError(QStringLiteral("%1 не принимает значения").arg(name));
+        }
+
+        if (name == QLatin1String("--at")) {
+            if (options.at)
+                throw UsageError(QStringLiteral("--at указан дважды"));
+            options.at = parseMoment(*value);
+        } else if (name == QLatin1String("--lat")) {
+            if (options.latitude)
+                throw UsageError(QStringLiteral("--lat указан дважды"));
+            options.latitude = parseDegrees(name, *value, 90.0);
+        } else if (name == QLatin1String("--lon")) {
+            if (options.longitude)
+                throw UsageError(QStringLiteral("--lon указан дважды"));
+            options.longitude = parseDegrees(name, *value, 180.0);
+        } else if (name == QLatin1String("--json")) {
+            options.json = true;
+        } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            options.help = true;
+        } else {
+            throw UsageError(QStringLiteral("неизвестный параметр \"%1\"").arg(args[i]));
+        }
+    }
+    if (options.latitude.has_value() != options.longitude.has_value())
+        throw UsageError(QStringLiteral("--lat и --lon задаются вместе"));
+    return options;
+}
+
+// A settings value read as a 16-bit integer; one that does not fit gives the default.
+std::int16_t readShort(const platform::SettingsStore &store, const char *key, std::int16_t def)
+{
+    const int value = store.readInt(platform::LocationSection, QString::fromLatin1(key), def);
+    if (value < std::numeric_limits<std::int16_t>::min() ||
+        value > std::numeric_limits<std::int16_t>::max())
+        return def;
+    return std::int16_t(value);
+}
+
+Location storedLocation()
+{
+    const platform::SettingsStore store;
+    Location place;
+    place.cityName =
+        store.read(platform::LocationSection, QStringLiteral("CityName"), QStringLiteral("Москва"))
+            .toStdString();
+    place.sGraduses = readShort(store, "SGraduses", 55);
+    place.sMinutes = readShort(store, "SMinutes", 45);
+    place.sM = readShort(store, "SM", 1);
+    place.dGraduses = readShort(store, "DGraduses", 37);
+    place.dMinutes = readShort(store, "DMinutes", 35);
+    place.dM = readShort(store, "DM", 1);
+    place.derive();
+    return place;
+}
+
+Location locationAt(double latitude, double longitude)
+{
+    Location place;
+    place.cityName.clear();
+    place.latitude = std::llround(latitude * double(kFixedScale));
+    place.longitude = std::llround(longitude * double(kFixedScale));
+    return place;
+}
+
+DateTime now()
+{
+    const QDateTime t = QDateTime::currentDateTime();
+    const QDate d = t.date();
+    const QTime h = t.time();
+    return DateTime::fromFields(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
+}
+
+// Formats local date-time values with the offset from universal time in force at them.
+class Formatter
+{
+public:
+    explicit Formatter(const astro::TimeZoneProvider &zone)
+        : m_zone(zone)
+    {
+    }
+
+    // "2024-04-09T06:46:34+10:00".
+    QString iso(DateTime local) const
+    {
+        return plain(local, QLatin1Char('T')) + offsetText(offsetAt(local));
+    }
+    // "2024-04-09 06:46:34 (UTC+10:00)".
+    QString text(DateTime local) const
+    {
+        return plain(local, QLatin1Char(' ')) + QStringLiteral(" (UTC") +
+               offsetText(offsetAt(local)) + QLatin1Char(')');
+    }
+
+private:
+    int offsetAt(DateTime local) const
+    {
+        const DateTime ut = astro::mTime::LocalToUT(local, m_zone);
+        const double seconds = std::round((ut.linear() - kUnixEpochDay) * 86400.0);
+        return m_zone.offsetSecondsAtUtc(static_cast<std::int64_t>(seconds));
+    }
+
+    static QString plain(DateTime v, QChar separator)
+    {
+        const auto f = v.toFields();
+        return QStringLiteral("%1-%2-%3%4%5:%6:%7")
+            .arg(f.year, 4, 10, QLatin1Char('0'))
+            .arg(f.month, 2, 10, QLatin1Char('0'))
+            .arg(f.day, 2, 10, QLatin1Char('0'))
+            .arg(separator)
+            .arg(f.hour, 2, 10, QLatin1Char('0'))
+            .arg(f.minute, 2, 10, QLatin1Char('0'))
+            .arg(f.second, 2, 10, QLatin1Char('0'));
+    }
+
+    static QString offsetText(int offset)
+    {
+        const QChar sign = offset < 0 ? QLatin1Char('-') : QLatin1Char('+');
+        const int a = std::abs(offset);
+        QString s = QStringLiteral("%1%2:%3")
+                        .arg(sign)
+                        .arg(a / 3600, 2, 10, QLatin1Char('0'))
+                        .arg(a / 60 % 60, 2, 10, QLatin1Char('0'));
+        // Local mean time of old dates has seconds in its offset.
+        if (a % 60)
+            s += QStringLiteral(":%1").arg(a % 60, 2, 10, QLatin1Char('0'));
+        return s;
+    }
+
+    const astro::TimeZoneProvider &m_zone;
+};
+
+QString utf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+QString placeText(const Location &place)
+{
+    QString s = QStringLiteral("%1, %2")
+                    .arg(place.latitudeDegrees(), 0, 'f', 4)
+                    .arg(place.longitudeDegrees(), 0, 'f', 4);
+    if (!place.cityName.empty())
+        s = QString::fromStdString(place.cityName) + QStringLiteral(" (") + s + QLatin1Char(')');
+    return s;
+}
+
+void printJson(QTextStream &out, DateTime moment, const Location &place, const CalendarResult &r,
+               const Formatter &fmt)
+{
+    QJsonObject o;
+    o[QStringLiteral("moment")] = fmt.iso(moment);
+    o[QStringLiteral("latitude")] = place.latitudeDegrees();
+    o[QStringLiteral("longitude")] = place.longitudeDegrees();
+    o[QStringLiteral("weekday")] = r.weekDay;
+    o[QStringLiteral("weekdayName")] = utf8(r.weekDayName);
+    o[QStringLiteral("weekdayText")] = utf8(r.weekDayText);
+    o[QStringLiteral("day")] = r.day;
+    o[QStringLiteral("dayText")] = utf8(r.dayText);
+    if (const auto &lunar = r.moon.lunarDay) {
+        o[QStringLiteral("lunarDay")] = lunar->number;
+        o[QStringLiteral("start")] = fmt.iso(lunar->start);
+        o[QStringLiteral("end")] = fmt.iso(lunar->end);
+    } else {
+        o[QStringLiteral("lunarDay")] = QJsonValue::Null;
+        o[QStringLiteral("start")] = QJsonValue::Null;
+        o[QStringLiteral("end")] = QJsonValue::Null;
+        o[QStringLiteral("note")] =
+            QStringLiteral("Момент совпадает с новолунием: лунный день не определён.");
+    }
+    o[QStringLiteral("lunarText")] = utf8(r.lunarText);
+    o[QStringLiteral("newMoon")] = fmt.iso(r.moon.newMoon);
+    o[QStringLiteral("nextNewMoon")] = fmt.iso(r.moon.nextNewMoon);
+    QJsonArray boundaries;
+    for (DateTime b : r.moon.boundaries)
+        boundaries.append(fmt.iso(b));
+    o[QStringLiteral("boundaries")] = boundaries;
+    out << QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+void printText(QTextStream &out, DateTime moment, const Location &place, const CalendarResult &r,
+               const Formatter &fmt)
+{
+    out << "Момент: " << fmt.text(moment) << '\n';
+    out << "Место: " << placeText(place) << '\n';
+    out << "День недели: " << utf8(r.weekDayName) << " (" << r.weekDay << ")\n";
+    out << "  " << utf8(r.weekDayText) << '\n';
+    out << "Число месяца: " << r.day << '\n';
+    out << "  " << utf8(r.dayText) << '\n';
+    if (const auto &lunar = r.moon.lunarDay) {
+        out << "Лунный день: " << lunar->number << '\n';
+        out << "  начало: " << fmt.text(lunar->start) << '\n';
+        out << "  конец:  " << fmt.text(lunar->end) << '\n';
+        out << "  " << utf8(r.lunarText) << '\n';
+    } else {
+        out << "Лунный день: не определён: момент совпадает с новолунием.\n";
+    }
+    out << "Новолуние: " << fmt.text(r.moon.newMoon) << '\n';
+    out << "Следующее новолуние: " << fmt.text(r.moon.nextNewMoon) << '\n';
+    out << "Границы лунных дней:\n";
+    for (std::size_t i = 0; i < r.moon.boundaries.size(); ++i)
+        out << QStringLiteral("  %1  ").arg(i, 2) << fmt.text(r.moon.boundaries[i]) << '\n';
+}
+
+} // namespace
+
 int runMoonCommand(const QStringList &args)
 {
-    Q_UNUSED(args);
-    QTextStream(stderr) << "kelmor moon: not available yet\n";
-    return 2;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    Options options;
+    try {
+        options = parseOptions(args);
+    } catch (const UsageError &e) {
+        err << "kelmor moon: " << e.text << '\n' << kUsage;
+        return 2;
+    } catch (const astro::AstroError &e) {
+        err << "kelmor moon: неверный момент: " << e.what() << '\n';
+        return 2;
+    }
+    if (options.help) {
+        out << kUsage;
+        return 0;
+    }
+
+    const Location place =
+        options.latitude ? locationAt(*options.latitude, *options.longitude) : storedLocation();
+    const platform::QtTimeZoneProvider zone;
+    try {
+        const DateTime moment = options.at ? *options.at : now();
+        const std::optional<CalendarResult> result = Calculate(moment, place, zone);
+        if (!result) {
+            err << "kelmor moon: момент 1900-01-01 00:00:00 служит пустым значением: расчёт не "
+                   "выполняется\n";
+            return 1;
+        }
+        const Formatter fmt(zone);
+        if (options.json)
+            printJson(out, moment, place, *result, fmt);
+        else
+            printText(out, moment, place, *result, fmt);
+    } catch (const std::exception &e) {
+        err << "kelmor moon: расчёт не удался: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace kelmor::calendar
