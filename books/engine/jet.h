@@ -87,6 +87,8 @@ public:
     static std::unique_ptr<Database> fromBytes(std::vector<std::uint8_t> bytes, std::string name);
 
     virtual ~Database() = default;
+    // The name given when opening: the file path, or the name passed to fromBytes().
+    virtual std::string name() const = 0;
     // Names of the user tables (not "MSys*"), in catalogue order.
     virtual std::vector<std::string> tableNames() const = 0;
     // Throws JetError when the table does not exist or its definition is damaged.
