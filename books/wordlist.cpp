@@ -4,6 +4,7 @@
 #include "books/engine/jet.h"
 
 #include <QCollatorSortKey>
+#include <QElapsedTimer>
 #include <QLocale>
 
 #include <algorithm>
@@ -107,8 +108,11 @@ std::u16string_view WordList::folded(std::uint32_t id) const
 
 void WordList::placeNewWords()
 {
+    m_sortMs = 0;
     if (m_placed == m_words.size())
         return;
+    QElapsedTimer timer;
+    timer.start();
     ++m_sorts;
     std::vector<std::uint32_t> fresh(m_words.size() - m_placed);
     for (std::size_t i = 0; i < fresh.size(); ++i)
@@ -149,6 +153,7 @@ void WordList::placeNewWords()
         m_byFold.swap(merged);
     }
     m_placed = m_words.size();
+    m_sortMs = double(timer.nsecsElapsed()) / 1e6;
 }
 
 WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)

@@ -62,6 +62,8 @@ public:
     // Counters for diagnostics and benchmarks.
     std::size_t distinctWordsRead() const { return m_words.size(); }
     int sortsDone() const { return m_sorts; }
+    // Time the last rebuild spent putting new words into dictionary order.
+    double lastSortMilliseconds() const { return m_sortMs; }
 
 private:
     std::uint32_t intern(const QString &word);
@@ -81,6 +83,7 @@ private:
     std::vector<std::uint32_t> m_byFold;
     std::size_t m_placed = 0; // ids below this are in both orders
     int m_sorts = 0;
+    double m_sortMs = 0;
 
     // Headword ids of each book in table order, once read completely.
     std::vector<std::vector<std::uint32_t>> m_bookIds;

@@ -1,0 +1,327 @@
+// The dictionary pane as the user meets it: typing in the search field and in the list, the
+// arrow keys, the book menu, the last word, the list modes and the start-up messages.
+
+#include "books/dictionary_pane.h"
+#include "dictionary_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+using namespace kelmor::books;
+using namespace kelmor::books::testing;
+
+namespace {
+
+// Types text as the keyboard would (QTest::keyClicks cannot type Cyrillic).
+void typeText(QWidget *w, const QString &text)
+{
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
+struct Message
+{
+    QMessageBox::Icon icon;
+    QString text;
+};
+
+class DictionaryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder.write({"a.book", "Первый", {"Вода", "Водолей", "Ворона", "Дом", "Ёж"}, {}, {}});
+        folder.write({"b.book", "Второй", {"Вода", "Арбуз", "Яма", "Ель"}, {}, {}});
+        pane.setMessageHandler([this](QMessageBox::Icon icon, const QString &text) {
+            messages.push_back({icon, text});
+        });
+        pane.resize(300, 400);
+    }
+    void load()
+    {
+        ASSERT_TRUE(pane.LoadBooks(folder.path()));
+        pane.show();
+        pane.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
+    }
+    QStringList items() const
+    {
+        QStringList out;
+        for (int r = 0; r < pane.wordList().count(); ++r)
+            out << pane.wordList().word(r);
+        return out;
+    }
+
+    BookFolder folder;
+    DictionaryPane pane;
+    std::vector<Message> messages;
+};
+
+} // namespace
+
+TEST_F(DictionaryTest, LoadShowsBooksListAndStatus)
+{
+    QSignalSpy status(&pane, &DictionaryPane::statusTextChanged);
+    QSignalSpy clicked(&pane, &DictionaryPane::itemClicked);
+    load();
+    EXPECT_TRUE(messages.empty());
+    ASSERT_EQ(pane.bookActions().size(), 2);
+    EXPECT_EQ(pane.bookActions()[0]->toolTip(), "Первый");
+    EXPECT_TRUE(pane.bookActions()[1]->isChecked());
+    EXPECT_EQ(items(),
+              (QStringList{"Арбуз", "Вода", "Водолей", "Ворона", "Дом", "Ёж", "Ель", "Яма"}));
+    EXPECT_EQ(pane.statusText(), "9 слованых статей; ~45 толкований");
+    ASSERT_FALSE(status.isEmpty());
+    EXPECT_EQ(status.last().at(0).toString(), pane.statusText());
+    // Listcheck: the first word selected, in the field, clicked.
+    EXPECT_EQ(pane.selectedWord(), "Арбуз");
+    EXPECT_EQ(pane.searchField()->text(), "Арбуз");
+    EXPECT_TRUE(pane.isTolkEnabled());
+    ASSERT_EQ(clicked.size(), 1);
+    EXPECT_EQ(clicked[0].at(0).toString(), "Арбуз");
+}
+
+TEST_F(DictionaryTest, TypingSearchesWithoutClicking)
+{
+    load();
+    QSignalSpy clicked(&pane, &DictionaryPane::itemClicked);
+    SearchField *field = pane.searchField();
+    field->setFocus();
+    field->selectAll();
+    typeText(field, "ВО");
+    EXPECT_EQ(pane.selectedWord(), "Вода");
+    typeText(field, "р");
+    EXPECT_EQ(pane.selectedWord(), "Ворона");
+    typeText(field, "щ"); // no word begins with "Ворщ": the selection stays
+    EXPECT_EQ(pane.selectedWord(), "Ворона");
+    field->setText("   ");
+    EXPECT_EQ(pane.selectedWord(), "Ворона");
+    field->setText("ё");
+    EXPECT_EQ(pane.selectedWord(), "Ёж");
+    EXPECT_TRUE(clicked.isEmpty()); // selecting is not clicking
+}
+
+TEST_F(DictionaryTest, ArrowKeysInTheFieldStopAtTheEnds)
+{
+    load();
+    SearchField *field = pane.searchField();
+    const struct
+    {
+        const char *start;
+        int key;
+        const char *expected;
+    } cases[] = {
+        {"Арбуз", Qt::Key_Up, "Арбуз"},   {"Арбуз", Qt::Key_Down, "Вода"},
+        {"Яма", Qt::Key_Down, "Яма"},     {"Яма", Qt::Key_Up, "Ель"},
+        {"Дом", Qt::Key_PageDown, "Дом"}, {"Дом", Qt::Key_PageUp, "Дом"},
+    };
+    for (const auto &tc : cases) {
+        field->setFocus();
+        field->setText(QString::fromUtf8(tc.start));
+        ASSERT_EQ(pane.selectedWord(), QString::fromUtf8(tc.start));
+        QTest::keyClick(field, Qt::Key(tc.key));
+        EXPECT_EQ(pane.selectedWord(), QString::fromUtf8(tc.expected)) << tc.start << tc.key;
+        EXPECT_TRUE(pane.listView()->hasFocus()) << tc.start << tc.key;
+    }
+}
+
+TEST_F(DictionaryTest, TypingIntoTheListMovesToTheField)
+{
+    load();
+    pane.listView()->setFocus();
+    ASSERT_TRUE(pane.listView()->hasFocus());
+    typeText(pane.listView(), "д");
+    EXPECT_TRUE(pane.searchField()->hasFocus());
+    EXPECT_EQ(pane.searchField()->text(), "д");
+    EXPECT_EQ(pane.searchField()->cursorPosition(), 1);
+    EXPECT_FALSE(pane.searchField()->hasSelectedText());
+    EXPECT_EQ(pane.selectedWord(), "Дом");
+    typeText(pane.searchField(), "О");
+    EXPECT_EQ(pane.searchField()->text(), "дО");
+    EXPECT_EQ(pane.selectedWord(), "Дом");
+
+    // A space (code 32) is left to the list.
+    pane.listView()->setFocus();
+    typeText(pane.listView(), " ");
+    EXPECT_TRUE(pane.listView()->hasFocus());
+    EXPECT_EQ(pane.searchField()->text(), "дО");
+}
+
+TEST_F(DictionaryTest, LastWordRestore)
+{
+    load();
+    const struct
+    {
+        const char *stored;
+        const char *expected;
+    } cases[] = {
+        {"Ворона", "Ворона"}, // the exact word
+        {"яМ", "Яма"},        // a prefix
+        {"Пушка", "Яма"},     // nothing begins with it: the selection stays
+        {"  ", "Яма"},        // only spaces: nothing happens
+    };
+    for (const auto &tc : cases) {
+        pane.LoadLastWord(QString::fromUtf8(tc.stored));
+        EXPECT_EQ(pane.selectedWord(), QString::fromUtf8(tc.expected)) << tc.stored;
+    }
+    EXPECT_EQ(pane.lastWordToSave(), std::optional<QString>("Яма"));
+}
+
+TEST_F(DictionaryTest, BookMenuActions)
+{
+    load();
+    QSignalSpy closeViewer(&pane, &DictionaryPane::viewerCloseRequested);
+    QSignalSpy busyStart(&pane, &DictionaryPane::busyStarted);
+    QSignalSpy busyEnd(&pane, &DictionaryPane::busyFinished);
+
+    pane.oneBookActions()[1]->trigger(); // "Оставить один": Второй
+    EXPECT_FALSE(pane.bookActions()[0]->isChecked());
+    EXPECT_TRUE(pane.bookActions()[1]->isChecked());
+    EXPECT_EQ(items(), (QStringList{"Арбуз", "Вода", "Ель", "Яма"}));
+
+    pane.refreshBooksMenu();
+    EXPECT_FALSE(pane.selBookActions()[0]->isChecked());
+    EXPECT_TRUE(pane.selBookActions()[1]->isChecked());
+    EXPECT_FALSE(pane.oneBookActions()[1]->isChecked());
+
+    pane.selBookActions()[0]->trigger(); // "Выбрать": Первый on again
+    EXPECT_TRUE(pane.bookActions()[0]->isChecked());
+    EXPECT_EQ(pane.wordList().count(), 8);
+
+    pane.bookActions()[1]->trigger(); // the toolbar button itself
+    EXPECT_FALSE(pane.catalogue().isEnabled(1));
+    EXPECT_EQ(pane.wordList().count(), 5);
+
+    // "Выключить все": an empty, disabled list; keys that act on words do nothing.
+    QSignalSpy tolk(&pane, &DictionaryPane::tolkRequested);
+    pane.allOffAction()->trigger();
+    EXPECT_TRUE(pane.wordList().isEmpty());
+    EXPECT_EQ(pane.statusText(), "0 слованых статей; ~0 толкований");
+    EXPECT_FALSE(pane.isTolkEnabled());
+    EXPECT_FALSE(pane.searchField()->isEnabled());
+    EXPECT_TRUE(pane.searchField()->text().isEmpty());
+    EXPECT_FALSE(pane.listView()->isEnabled());
+    EXPECT_FALSE(pane.lastWordToSave().has_value());
+    pane.activateSelected();
+    pane.search("в");
+    EXPECT_TRUE(tolk.isEmpty());
+    pane.refreshBooksMenu();
+    EXPECT_TRUE(pane.allOnAction()->isEnabled()); // the books are still there
+
+    pane.allOnAction()->trigger(); // "Включить все" restores everything
+    EXPECT_EQ(pane.wordList().count(), 8);
+    EXPECT_TRUE(pane.isTolkEnabled());
+    EXPECT_EQ(closeViewer.size(), 5);
+    EXPECT_EQ(busyStart.size(), 5);
+    EXPECT_EQ(busyEnd.size(), 5);
+
+    const auto states = pane.catalogue().states();
+    EXPECT_TRUE(states[0].second && states[1].second);
+}
+
+TEST_F(DictionaryTest, ToggleDuringARebuildRunsAfterIt)
+{
+    load();
+    int rebuilds = 0;
+    QObject::connect(&pane, &DictionaryPane::viewerCloseRequested, [&] { ++rebuilds; });
+    // Events run between books: this toggle arrives while the first rebuild is under way.
+    QTimer::singleShot(0, &pane, [this] { pane.bookActions()[0]->trigger(); });
+    pane.LoadList();
+    EXPECT_EQ(rebuilds, 2); // the second rebuild ran after the first, not inside it
+    EXPECT_FALSE(pane.catalogue().isEnabled(0));
+    EXPECT_EQ(items(), (QStringList{"Арбуз", "Вода", "Ель", "Яма"}));
+}
+
+TEST_F(DictionaryTest, DoubleClickAsksForTheInterpretation)
+{
+    load();
+    QSignalSpy tolk(&pane, &DictionaryPane::tolkRequested);
+    QSignalSpy label(&pane, &DictionaryPane::selectedWordChanged);
+    pane.searchField()->setText("Дом");
+    const QModelIndex index = pane.listView()->model()->index(4, 0);
+    const QPoint at = pane.listView()->visualRect(index).center();
+    QTest::mouseClick(pane.listView()->viewport(), Qt::LeftButton, {}, at);
+    ASSERT_FALSE(label.isEmpty());
+    EXPECT_EQ(label.last().at(0).toString(), "Дом");
+    QTest::mouseDClick(pane.listView()->viewport(), Qt::LeftButton, {}, at);
+    ASSERT_EQ(tolk.size(), 1);
+    EXPECT_EQ(tolk[0].at(0).toString(), "Дом");
+}
+
+TEST_F(DictionaryTest, ListModes)
+{
+    load();
+    EXPECT_EQ(pane.listModeSetting(), "1");
+    EXPECT_FALSE(pane.listView()->isWrapping());
+    pane.setListMode(2);
+    EXPECT_TRUE(pane.listView()->isWrapping());
+    EXPECT_EQ(pane.listView()->flow(), QListView::TopToBottom);
+    EXPECT_EQ(pane.listModeSetting(), "0"); // stored as "0", read back as several columns
+    pane.setListMode(3);                    // any other button does nothing
+    EXPECT_EQ(pane.listMode(), 2);
+    pane.listModeToolbar()->actions()[0]->trigger();
+    EXPECT_EQ(pane.listMode(), 1);
+    EXPECT_FALSE(pane.listView()->isWrapping());
+}
+
+TEST_F(DictionaryTest, SkippedBookIsReportedOnce)
+{
+    folder.writeRaw("c.book", QByteArray("DB1 ZEL Kelmor book v3") + QByteArray(300, '\1'));
+    QSignalSpy skipped(&pane, &DictionaryPane::booksSkipped);
+    load();
+    ASSERT_EQ(skipped.size(), 1);
+    EXPECT_TRUE(skipped[0].at(0).toString().startsWith("Не удалось открыть сонник:\nc.book: "));
+    EXPECT_EQ(pane.bookActions().size(), 2);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST(DictionaryStartup, FatalMessagesCloseTheSplashFirstAndExitFast)
+{
+    const struct
+    {
+        const char *what;
+        bool makeFolder;
+        QByteArray fileContent; // written as x.book when not empty
+        QString message;
+    } cases[] = {
+        {"missing folder", false, {}, "Невозможно найти папку с данными:\n"},
+        {"no book file",
+         true,
+         {},
+         "В папке данных программы не найдено ни одного сонника! Переустановите программу или "
+         "добавьте файлы сонников!"},
+        {"no compatible book", true, "Standard Jet DB",
+         "Среди файлов программы нет сонников совместимых с текущей версией! Переустановите "
+         "программу или добавьте файлы сонников!"},
+    };
+    for (const auto &tc : cases) {
+        BookFolder folder;
+        QString path = folder.path();
+        if (!tc.makeFolder)
+            path = folder.filePath("absent");
+        if (!tc.fileContent.isEmpty())
+            folder.writeRaw("x.book", tc.fileContent);
+        DictionaryPane pane;
+        QStringList events;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        pane.setMessageHandler([&](QMessageBox::Icon i, const QString &text) {
+            events << "message:" + text;
+            icon = i;
+        });
+        QObject::connect(&pane, &DictionaryPane::splashCloseRequested, [&] { events << "splash"; });
+        QObject::connect(&pane, &DictionaryPane::exitRequested,
+                         [&](bool fast) { events << QStringLiteral("exit:%1").arg(fast); });
+        EXPECT_FALSE(pane.LoadBooks(path)) << tc.what;
+        const QString expected = tc.message.endsWith('\n') ? tc.message + path : tc.message;
+        EXPECT_EQ(events, (QStringList{"splash", "message:" + expected, "exit:1"})) << tc.what;
+        EXPECT_EQ(icon, QMessageBox::Critical) << tc.what;
+        EXPECT_FALSE(pane.searchField()->isEnabled()) << tc.what;
+    }
+}
