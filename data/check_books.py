@@ -173,6 +173,9 @@ def check_books(books):
                 errors.append(f"{where}: duplicate headword (also {seen[folded]!r})")
             seen[folded] = word
             check_article(where, record["Text"], errors)
+        with_links = sum(1 for r in book["Book"] if r["Links"] is not None)
+        if book["Book"] and not 0 < with_links < len(book["Book"]):
+            errors.append(f"{name}: wants both records with Links and records with null Links")
         headwords[name] = {r["List"] for r in book["Book"]}
         if len(headwords[name]) < MIN_HEADWORDS:
             errors.append(f"{name}: {len(headwords[name])} headwords, at least {MIN_HEADWORDS} wanted")

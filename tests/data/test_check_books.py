@@ -74,6 +74,12 @@ def title_inside_other_title(books):
     books[1][1]["Config"]["TolkName"] = books[0][1]["Config"]["TolkName"] + " и не только"
 
 
+def links_everywhere(books):
+    for r in books[1][1]["Book"]:
+        r["Links"] = r["Links"] or "Вода."
+    record(books, 1, "Вода")["Links"] = "Луна."
+
+
 def extra_record_key(books):
     books[0][1]["Book"][0]["Note"] = "лишнее"
 
@@ -117,6 +123,7 @@ CASES = [
     ("every book has a colour", give_every_book_a_colour, "no book with a null Color"),
     ("title inside another heading", title_inside_other_title, "occurs in the heading"),
     ("record with an extra key", extra_record_key, "must have exactly"),
+    ("no record without links", links_everywhere, "null Links"),
 ]
 
 
