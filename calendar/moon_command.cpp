@@ -349,7 +349,7 @@ int runMoonCommand(const QStringList &args)
         else
             printText(out, moment, place, *result, fmt);
     } catch (const std::exception &e) {
-        err << "kelmor moon: расчёт не удался: " << e.what() << '\n';
+        err << "kelmor moon: для этого момента расчёт невозможен (" << e.what() << ")\n";
         return 1;
     }
     return 0;

@@ -39,11 +39,9 @@ std::string python()
 // Rows of universal-time day counts, one row per moment.
 std::vector<std::vector<double>> reference(const Place &p, const std::vector<double> &moments)
 {
-    const char *source = std::getenv("KELMOR_SOURCE_DIR");
     std::ostringstream cmd;
     cmd.precision(10);
-    cmd << python() << " '" << (source ? source : ".") << "/tests/calendar/ephem_lunation.py' "
-        << p.latitude << ' ' << p.longitude;
+    cmd << python() << " '" << KELMOR_EPHEM_SCRIPT << "' " << p.latitude << ' ' << p.longitude;
     for (double m : moments)
         cmd << ' ' << m;
     std::vector<std::vector<double>> rows;
