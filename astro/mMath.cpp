@@ -35,7 +35,7 @@ double Norm360(double x)
     // A tiny negative x rounds to exactly 360; keep the result inside [0, 360).
     if (r >= 360.0)
         r = 0.0;
-    return r;
+    return Checked(r, "Norm360");
 }
 
 double ArcTan2(double y, double x)
@@ -48,7 +48,7 @@ double ArcTan2(double y, double x)
     double r = std::atan(y / x);
     if (x < 0.0)
         r += kArcTanPi;
-    return r;
+    return Checked(r, "ArcTan2");
 }
 
 double ArcSin(double x)
