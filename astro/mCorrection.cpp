@@ -91,6 +91,15 @@ constexpr std::array<NutationRow, 63> kNutation = {{
     {2, -1, 0, 2, 2, -3, 0, 0, 0},
 }};
 
+constexpr bool allNutationRowsFilled()
+{
+    for (const NutationRow &r : kNutation)
+        if (r.s0 == 0)
+            return false;
+    return true;
+}
+static_assert(allNutationRowsFilled());
+
 // A periodic term A cos(B + C tau) of a planetary series.
 struct SeriesTerm
 {

@@ -110,6 +110,19 @@ constexpr std::array<RowB, 60> kTableB = {{
     {4, 0, 1, -1, 132},    {1, 0, -1, -1, -119},  {4, -1, 0, -1, 115},   {2, -2, 0, 1, 107},
 }};
 
+// Every row carries a coefficient: a row left out of an initializer would be all zeros.
+constexpr bool allRowsFilled()
+{
+    for (const RowLR &r : kTableA)
+        if (r.l == 0 && r.r == 0)
+            return false;
+    for (const RowB &r : kTableB)
+        if (r.b == 0)
+            return false;
+    return true;
+}
+static_assert(allRowsFilled());
+
 inline double eccentricityFactor(int m, double e, double e2)
 {
     const int am = m < 0 ? -m : m;
