@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 using namespace kelmor::astro;
 using mRiseSet::FindRiseSet;
@@ -35,7 +36,7 @@ TEST(AstroFindRiseSet, CrossingSeenByTwoFitsGivesTheirMean)
     // A Moon-like altitude curve rising at 10.3 h and setting at 22.7 h. The fits centred on
     // hours 10 and 11 estimate the rise at 10.302929 and 10.296248; the result is their mean.
     const AltitudeValues y =
-        table([](int i) { return 30.0 * std::sin(2.0 * M_PI * (i - 10.3) / 24.8); });
+        table([](int i) { return 30.0 * std::sin(2.0 * std::numbers::pi * (i - 10.3) / 24.8); });
     const RiseSetTimes r = FindRiseSet(DateTime(kStart), y);
     EXPECT_NEAR(hours(r.rise), 10.299588291761175, 1e-8);
     EXPECT_NEAR(hours(r.set), 22.70041170823883, 1e-8);
