@@ -39,6 +39,9 @@ SphCoord EquToHor(double jde, const SphCoord &equatorial, const Observer &observ
 
 AltitudeValues AltitudeTable(DateTime start, const Observer &observer, BodyIndex index, double h0);
 
+// Fits a parabola through every three neighbouring samples and keeps the roots inside each
+// fit's two-hour window; a crossing found by two fits is stored as the mean of both. Three
+// samples on a straight line use the line's root. Non-finite samples raise AstroError.
 RiseSetTimes FindRiseSet(DateTime start, const AltitudeValues &y);
 
 // The 24 hours from `day` (read as universal time).
