@@ -37,7 +37,7 @@ QString variantText(const QVariant &value)
 
 SettingsStore::SettingsStore(const QString &application)
     : m_settings(
-          std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, application))
+          std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, application))
 {
     m_settings->setFallbacksEnabled(false);
 }

@@ -39,6 +39,9 @@ public:
     bool isVisible() const { return m_visible; }
     void setVisible(bool visible);
 
+    // A warning notification from the icon, while the icon is shown.
+    void showMessage(const QString &title, const QString &text);
+
     // Mouse buttons in the events.
     enum Button { LeftButton = 1, RightButton = 2 };
 

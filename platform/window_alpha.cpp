@@ -70,14 +70,15 @@ bool SetWindowAlpha(QWidget *window, int opacity)
     window->ensurePolished();
     const QImage image = window->grab().toImage();
     if (!image.isNull()) {
-        QBitmap keyed =
+        // The bitmap's set pixels are those not of the key colour: the part that stays.
+        QBitmap kept =
             QBitmap::fromImage(image.createMaskFromColor(qRgb(128, 0, 0), Qt::MaskInColor));
-        keyed.setDevicePixelRatio(image.devicePixelRatio());
-        const QRegion cut(keyed);
-        if (!cut.isEmpty())
-            window->setMask(QRegion(window->rect()).subtracted(cut));
-        else
+        kept.setDevicePixelRatio(image.devicePixelRatio());
+        const QRegion keep(kept);
+        if (keep == QRegion(window->rect()))
             window->clearMask();
+        else
+            window->setMask(keep);
     }
     return windowOpacitySupported();
 }

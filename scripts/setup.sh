@@ -9,7 +9,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     python3 python3-ephem python3-fonttools
     mdbtools unrtf poppler-utils fonts-liberation
-    xvfb xauth
+    xvfb xauth libxcb1-dev
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "shell/main_window.h"
 
+#include "books/dictionary_pane.h"
+#include "books/wordlist.h"
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
@@ -18,11 +20,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -39,6 +45,31 @@ namespace {
 const QString DesignedCaption = QStringLiteral("Сонник ZEL Kelmor");
 // Minimum tracking size while the user resizes, in pixels.
 constexpr QSize MinimumTrackingSize(260, 360);
+// Caption of the warning about books that could not be opened: the application title.
+const QString BooksWarningCaption = QStringLiteral("Сонник ZEL Kelmor 3");
+// Height of a pane's header strip: 330 twips.
+constexpr int HeaderStripTwips = 330;
+// Width of the status image at the right end of the status bar; 85 twips per status character.
+constexpr int StatusImageTwips = 255;
+
+// A pane's header strip: its caption, and at its right end the state image (the arrow points
+// to the pane that is open).
+QToolButton *makeHeaderStrip(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *strip = new QToolButton(parent);
+    strip->setObjectName(name);
+    strip->setText(caption);
+    strip->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    strip->setAutoRaise(true);
+    strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    strip->setFixedHeight(twipsToPixels(HeaderStripTwips));
+    strip->setCursor(Qt::PointingHandCursor);
+    strip->setStyleSheet(QStringLiteral(
+        "QToolButton { text-align: left; font-weight: bold; color: #1f3a7a;"
+        " border-top: 1px solid palette(mid); border-bottom: 1px solid palette(mid);"
+        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f4f6fb, stop:1 #dde3f0); }"));
+    return strip;
+}
 
 std::int16_t readInt16(const platform::SettingsStore &store, const QString &key,
                        std::int16_t defaultValue)
@@ -135,8 +166,31 @@ void MainWindow::buildUi()
     m_paneLayout->setSpacing(0);
     setCentralWidget(central);
 
+    // The accordion: the literature pane under the command toolbar, the dictionary pane under
+    // it; the active one fills the height, the other shows only its header strip.
+    m_litHeader =
+        makeHeaderStrip(QStringLiteral("Picture1"), QStringLiteral("Литература"), central);
+    m_litContent = new QWidget(central);
+    m_litContent->setObjectName(QStringLiteral("Picture3"));
+    m_litLayout = new QVBoxLayout(m_litContent);
+    m_litLayout->setContentsMargins(2, 2, 4, 3);
+    m_dictHeader = makeHeaderStrip(QStringLiteral("Picture5"), QStringLiteral("Словарь"), central);
+    m_dictContent = new QWidget(central);
+    m_dictLayout = new QVBoxLayout(m_dictContent);
+    m_dictLayout->setContentsMargins(0, 2, 0, 0);
+    m_paneLayout->addWidget(m_litHeader);
+    m_paneLayout->addWidget(m_litContent, 1);
+    m_paneLayout->addWidget(m_dictHeader);
+    m_paneLayout->addWidget(m_dictContent, 1);
+    connect(m_litHeader, &QToolButton::clicked, this, &MainWindow::showLiterature);
+    connect(m_dictHeader, &QToolButton::clicked, this, &MainWindow::showDictionary);
+
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    m_selectedWord = new QLabel(m_statusBar);
+    m_selectedWord->setObjectName(QStringLiteral("Label6"));
+    m_selectedWord->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    m_statusBar->addWidget(m_selectedWord);
     m_statusText = new QLabel(m_statusBar);
     m_statusText->setObjectName(QStringLiteral("Label7"));
     m_statusBar->addWidget(m_statusText, 1);
@@ -163,6 +217,37 @@ void MainWindow::buildUi()
     m_timer2->setObjectName(QStringLiteral("Timer2"));
     m_timer2->setInterval(300);
     connect(m_timer2, &QTimer::timeout, this, &MainWindow::onTimer2);
+
+    // Keys the window handles before its controls, only while "Tolk" is enabled (the word list
+    // is not empty); otherwise they reach the focused control.
+    const auto addKey = [this](const QKeySequence &key, auto action) {
+        auto *shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+        m_windowKeys.append(shortcut);
+    };
+    const auto enter = [this] {
+        if (m_dictionary)
+            m_dictionary->activateSelected();
+    };
+    addKey(QKeySequence(Qt::Key_Return), enter);
+    addKey(QKeySequence(Qt::Key_Enter), enter);
+    addKey(QKeySequence(Qt::Key_Escape), [this] {
+        if (m_tolk->isChecked()) {
+            m_tolk->setChecked(false);
+            Q_EMIT tolkCloseRequested();
+        }
+    });
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_M), [this] { ShowCalen(); });
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { ShowOptions(); });
+    updateWindowKeys();
+    connect(m_tolk, &QAction::changed, this, &MainWindow::updateWindowKeys);
+}
+
+void MainWindow::updateWindowKeys()
+{
+    for (QShortcut *key : std::as_const(m_windowKeys))
+        key->setEnabled(m_tolk->isEnabled());
 }
 
 void MainWindow::Load()
@@ -332,17 +417,42 @@ void MainWindow::SelectListMode(int button)
     if (button != 1 && button != 2)
         return;
     m_ordinaryList = button == 1;
+    if (m_dictionary)
+        m_dictionary->setListMode(button);
     Q_EMIT listModeSelected(button);
 }
 
 void MainWindow::LoadBooks()
 {
-    // The book catalogue opens the books and fills the word list here.
+    if (!m_dictionary)
+        return;
+    // Enabled states by the book file's full path; a book never seen starts enabled.
+    const auto states = [this](const QString &path) -> std::optional<int> {
+        return m_store.readInt(platform::BooksSection, path, 1);
+    };
+    if (!m_dictionary->LoadBooks(m_booksPath, states))
+        return; // the catalogue has shown its message and called ExitApp(true)
+    m_tolk->setEnabled(m_dictionary->isTolkEnabled());
+}
+
+void MainWindow::showBooksWarning()
+{
+    if (m_booksWarning.isEmpty() || m_ended)
+        return;
+    const QString text = m_booksWarning;
+    m_booksWarning.clear();
+    if (m_inTray) {
+        m_tray->showMessage(BooksWarningCaption, text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, BooksWarningCaption, text, QMessageBox::Ok, this);
+    box.exec();
 }
 
 void MainWindow::LoadList()
 {
-    // The word list is rebuilt from the enabled books here.
+    if (m_dictionary)
+        m_dictionary->LoadList();
 }
 
 void MainWindow::ShowLit()
@@ -352,12 +462,16 @@ void MainWindow::ShowLit()
 
 void MainWindow::LoadLastWord()
 {
-    // The last word of the previous run is selected in the word list here.
+    if (m_dictionary)
+        m_dictionary->LoadLastWord(m_store.read(SettingsSection, QStringLiteral("LastWord")));
 }
 
 void MainWindow::SaveLastWord()
 {
-    // The word selected in the word list is saved as LastWord here.
+    if (!m_dictionary)
+        return;
+    if (const std::optional<QString> word = m_dictionary->lastWordToSave())
+        m_store.write(SettingsSection, QStringLiteral("LastWord"), *word);
 }
 
 void MainWindow::ShowTolk()
@@ -392,8 +506,51 @@ void MainWindow::setDictionaryPane(QWidget *pane)
         return;
     delete m_dictionaryPane;
     m_dictionaryPane = pane;
+    m_dictionary = qobject_cast<books::DictionaryPane *>(pane);
     if (pane)
-        m_paneLayout->addWidget(pane, 1);
+        m_dictLayout->addWidget(pane, 1);
+    if (m_dictionary)
+        connectDictionary();
+}
+
+void MainWindow::connectDictionary()
+{
+    books::DictionaryPane *d = m_dictionary;
+    connect(d, &books::DictionaryPane::splashCloseRequested, this, [this] {
+        if (m_splash)
+            m_splash->close();
+    });
+    connect(d, &books::DictionaryPane::exitRequested, this, &MainWindow::ExitApp);
+    connect(d, &books::DictionaryPane::booksSkipped, this, [this](const QString &message) {
+        // Shown once the splash screen has closed (as a notification in a tray start).
+        m_booksWarning = message;
+        if (!m_splash)
+            QTimer::singleShot(0, this, &MainWindow::showBooksWarning);
+    });
+    connect(d, &books::DictionaryPane::statusTextChanged, this, [this](const QString &text) {
+        m_fullStatus = text;
+        StText();
+    });
+    connect(d, &books::DictionaryPane::tolkEnabledChanged, m_tolk, &QAction::setEnabled);
+    connect(d, &books::DictionaryPane::selectedWordChanged, m_selectedWord, &QLabel::setText);
+    connect(d, &books::DictionaryPane::tolkRequested, this, [this] {
+        m_tolk->setChecked(true);
+        ShowTolk();
+    });
+    connect(d, &books::DictionaryPane::litFocusCleared, this, [this] { m_litHasFocus = false; });
+    connect(d, &books::DictionaryPane::busyStarted, this, [this] {
+        m_process->setVisible(true);
+        m_process->ProgressPlay();
+    });
+    connect(d, &books::DictionaryPane::busyFinished, this, [this] { m_timer1->start(); });
+    connect(d, &books::DictionaryPane::listModeChanged, this,
+            [this](int button) { m_ordinaryList = button == 1; });
+    setBookStates([d] {
+        QList<ExitState::Book> out;
+        for (const auto &[path, enabled] : d->catalogue().states())
+            out.append({path, enabled});
+        return out;
+    });
 }
 
 void MainWindow::setLiteraturePane(QWidget *pane)
@@ -403,7 +560,51 @@ void MainWindow::setLiteraturePane(QWidget *pane)
     delete m_literaturePane;
     m_literaturePane = pane;
     if (pane)
-        m_paneLayout->insertWidget(0, pane);
+        m_litLayout->addWidget(pane, 1);
+}
+
+void MainWindow::showDictionary()
+{
+    m_dictionaryActive = true;
+    m_litContent->setVisible(false);
+    m_dictContent->setVisible(true);
+    m_litHeader->setArrowType(Qt::RightArrow);
+    m_dictHeader->setArrowType(Qt::DownArrow);
+    if (!m_dictionary)
+        return;
+    m_dictionary->setDictionaryShown(true);
+    m_litHasFocus = false;
+}
+
+void MainWindow::showLiterature()
+{
+    m_dictionaryActive = false;
+    m_dictContent->setVisible(false);
+    m_litContent->setVisible(true);
+    m_litHeader->setArrowType(Qt::DownArrow);
+    m_dictHeader->setArrowType(Qt::RightArrow);
+    if (m_dictionary)
+        m_dictionary->setDictionaryShown(false);
+    if (m_literaturePane)
+        m_literaturePane->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::StText()
+{
+    m_statusText->setToolTip(m_fullStatus);
+    // Characters that fit: the room left of the status image, 85 twips per character.
+    const int inner = platform::pixelsToTwips(m_statusBar->width());
+    const int left = platform::pixelsToTwips(m_statusText->x());
+    m_statusText->setText(
+        books::IfLong(m_fullStatus, books::WhatLong(inner, StatusImageTwips, left)));
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    // The shortened status caption follows the new width.
+    if (!m_litHasFocus && !m_fullStatus.isEmpty())
+        StText();
 }
 
 void MainWindow::setBookStates(std::function<QList<ExitState::Book>()> states)
@@ -437,8 +638,7 @@ QAction *MainWindow::toolbarButton(const QString &key) const
 
 int MainWindow::wordListCount() const
 {
-    // The word list tells its size here.
-    return 0;
+    return m_dictionary ? m_dictionary->wordList().count() : 0;
 }
 
 void MainWindow::onActivated()
@@ -446,11 +646,13 @@ void MainWindow::onActivated()
     if (m_startingUp && !m_timer2->isActive())
         m_timer2->start();
     const int words = wordListCount();
-    if (words > 0 && !m_litHasFocus && m_dictionaryPane) {
-        // The word list takes the focus here.
-    }
-    if (words == 0)
+    if (words > 0 && !m_litHasFocus && m_dictionary && m_dictionaryActive)
+        m_dictionary->listView()->setFocus(Qt::ActiveWindowFocusReason);
+    if (words == 0) {
         m_tolk->setEnabled(false);
+        if (m_dictionary)
+            m_dictionary->searchField()->setEnabled(false);
+    }
 }
 
 void MainWindow::onTimer1()
@@ -467,6 +669,8 @@ void MainWindow::onTimer2()
         qCInfo(lcShell) << "splash closed";
         m_splash->close();
     }
+    if (!m_booksWarning.isEmpty())
+        showBooksWarning();
 }
 
 void MainWindow::installMinimumSizeRule()

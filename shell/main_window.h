@@ -13,7 +13,13 @@ class QLabel;
 class QStatusBar;
 class QTimer;
 class QToolBar;
+class QShortcut;
+class QToolButton;
 class QVBoxLayout;
+
+namespace kelmor::books {
+class DictionaryPane;
+}
 
 namespace kelmor::platform {
 class FormAbout;
@@ -156,6 +162,18 @@ public:
     // Sets the status text (Label7).
     void setStatusText(const QString &text);
 
+    // The dictionary pane given to setDictionaryPane(), when it is the book dictionary.
+    books::DictionaryPane *dictionary() const { return m_dictionary; }
+    // Pane switch: the dictionary (word list and search field) or the literature is active;
+    // the other pane is collapsed to its header strip.
+    void showDictionary();
+    void showLiterature();
+    bool dictionaryActive() const { return m_dictionaryActive; }
+    // The selected-word label (Label6).
+    QLabel *selectedWordLabel() const { return m_selectedWord; }
+    // Recomputes the status caption from the full status text for the label's width.
+    void StText();
+
 Q_SIGNALS:
     // FromTray closes the secondary windows.
     void secondaryWindowsClosing();
@@ -163,11 +181,14 @@ Q_SIGNALS:
     void windowsUnloading();
     // The list mode was selected (button 1 or 2).
     void listModeSelected(int button);
+    // Esc released the pressed "Tolk" button: the viewer closes.
+    void tolkCloseRequested();
 
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildUi();
@@ -178,6 +199,9 @@ private:
     void removeMinimumSizeRule();
     // Words in the word list (the dictionary part tells).
     int wordListCount() const;
+    void connectDictionary();
+    void updateWindowKeys();
+    void showBooksWarning();
 
     platform::SettingsStore &m_store;
     Options m_options;
@@ -190,6 +214,18 @@ private:
     QVBoxLayout *m_paneLayout = nullptr;
     QWidget *m_dictionaryPane = nullptr;
     QWidget *m_literaturePane = nullptr;
+    books::DictionaryPane *m_dictionary = nullptr;
+    QToolButton *m_litHeader = nullptr;  // Picture1 with Label5 "Литература"
+    QToolButton *m_dictHeader = nullptr; // Picture5 with Label1 "Словарь"
+    QWidget *m_litContent = nullptr;     // Picture3 below its header strip
+    QVBoxLayout *m_litLayout = nullptr;
+    QWidget *m_dictContent = nullptr;
+    QVBoxLayout *m_dictLayout = nullptr;
+    QLabel *m_selectedWord = nullptr;
+    QList<QShortcut *> m_windowKeys;
+    QString m_fullStatus;
+    QString m_booksWarning;
+    bool m_dictionaryActive = true;
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_statusText = nullptr;
     platform::ProcessAnimation *m_process = nullptr;

@@ -1,5 +1,7 @@
 #include "shell/startup.h"
 
+#include "books/dictionary_pane.h"
+
 #include "platform/settings.h"
 #include "platform/single_instance.h"
 #include "platform/termination.h"
@@ -87,6 +89,7 @@ int runApplication(int &argc, char **argv)
 
     platform::SettingsStore store;
     MainWindow window(store);
+    window.setDictionaryPane(new books::DictionaryPane);
     // 3.
     window.setStartingUp(true);
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &window,

@@ -1,0 +1,130 @@
+// Start-up: the version gate, the tray switch, the splash and its closing.
+#include "platform/settings.h"
+#include "platform/tray_area.h"
+#include "platform/version.h"
+#include "shell/main_window.h"
+#include "shell/splash.h"
+#include "shell/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace kelmor::platform;
+using namespace kelmor::shell;
+
+TEST(Startup, TraySwitchAnywhereInAnyCase)
+{
+    const struct
+    {
+        QStringList args;
+        bool tray;
+    } cases[] = {
+        {{QStringLiteral("/tray")}, true},
+        {{QStringLiteral("/TRAY")}, true},
+        {{QStringLiteral("x/TrAyy")}, true},
+        {{QStringLiteral("--verbose"), QStringLiteral("/Tray")}, true},
+        {{}, false},
+        {{QStringLiteral("tray")}, false},
+        {{QStringLiteral("/tra"), QStringLiteral("y")}, false},
+        {{QStringLiteral("-tray")}, false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(hasTraySwitch(c.args), c.tray) << c.args.join(QLatin1Char(' ')).toStdString();
+}
+
+TEST(Startup, VersionGateRejectsMajorVersionFourOrLess)
+{
+    const struct
+    {
+        int major;
+        bool passes;
+    } cases[] = {{3, false}, {4, false}, {5, true}, {6, true}, {10, true}};
+    for (const auto &c : cases) {
+        QStringList messages;
+        const bool passed =
+            passesVersionGate(SystemVersion{c.major, 0}, [&](const QString &m) { messages << m; });
+        EXPECT_EQ(passed, c.passes) << c.major;
+        if (c.passes) {
+            EXPECT_TRUE(messages.isEmpty());
+        } else {
+            EXPECT_EQ(messages, QStringList{QStringLiteral(
+                                    "Для работы ZEL Kelmor 3 необходима Windows 2000/XP/Vista.")});
+        }
+    }
+    EXPECT_TRUE(passesVersionGate(currentSystemVersion(), {}));
+}
+
+TEST(Startup, VersionStringIsTheProjectVersion)
+{
+    EXPECT_EQ(VersionString(), QStringLiteral(KELMOR_EXPECTED_VERSION));
+}
+
+namespace {
+
+class StartWindows : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    SettingsStore store = SettingsStore::atFile(dir.filePath(QStringLiteral("s.conf")));
+
+    std::unique_ptr<MainWindow> makeWindow()
+    {
+        MainWindow::Options options;
+        options.trayAvailable = true;
+        options.programFolder = dir.path();
+        options.endProcess = [] {};
+        auto w = std::make_unique<MainWindow>(store, options);
+        w->setStartingUp(true);
+        return w;
+    }
+
+    static int visibleSplashes()
+    {
+        int n = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            n += w->objectName() == QLatin1String("Splash") && w->isVisible();
+        return n;
+    }
+};
+
+} // namespace
+
+TEST_F(StartWindows, TraySwitchStartsHiddenWithoutSplash)
+{
+    for (const char *arg : {"/tray", "/TRAY", "x/TrAyy"}) {
+        SCOPED_TRACE(arg);
+        auto w = makeWindow();
+        EXPECT_EQ(showStartWindows(*w, {QString::fromLatin1(arg)}), nullptr);
+        EXPECT_EQ(visibleSplashes(), 0);
+        EXPECT_TRUE(w->isHidden());
+        EXPECT_TRUE(w->isInTray());
+        EXPECT_TRUE(w->tray()->isVisible());
+        EXPECT_EQ(w->tray()->toolTip(), QStringLiteral("Сонник ZEL Kelmor 3"));
+    }
+}
+
+TEST_F(StartWindows, NormalStartShowsSplashThenClosesItAfterTheWindowIsShown)
+{
+    auto w = makeWindow();
+    QPointer<QWidget> splash = showStartWindows(*w, {});
+    ASSERT_FALSE(splash.isNull());
+    auto *s = qobject_cast<Splash *>(splash.data());
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->isVisible());
+    EXPECT_TRUE(s->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(s->versionText(), VersionString());
+    EXPECT_DOUBLE_EQ(s->windowOpacity(), 220 / 255.0);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isInTray());
+    EXPECT_FALSE(w->tray()->isVisible());
+
+    // Timer2 (300 ms) closes it even when no window manager activates the main window.
+    EXPECT_EQ(w->timer2()->interval(), 300);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 3000));
+    EXPECT_EQ(visibleSplashes(), 0);
+}
