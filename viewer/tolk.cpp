@@ -287,7 +287,11 @@ void Tolk::CheckBack()
     const bool any = !m_back.isEmpty();
     button(QStringLiteral("Back"))->setEnabled(any);
     button(QStringLiteral("Home"))->setEnabled(any);
-    m_backMenu->clear();
+    // Entries go later, not at once: this may run inside an entry's own triggered signal.
+    for (QAction *entry : m_backMenu->actions()) {
+        m_backMenu->removeAction(entry);
+        entry->deleteLater();
+    }
     QStringList listed;
     for (const QString &word : std::as_const(m_back)) {
         if (listed.contains(word))
@@ -336,10 +340,17 @@ void Tolk::goHome()
 
 void Tolk::backMenuTriggered(QAction *action)
 {
-    ShowInterpretation(action->data().toString());
-    // Only the menu entry goes; the history list keeps the word.
-    m_backMenu->removeAction(action);
-    action->deleteLater();
+    // Showing the word rebuilds the menu; then the entry at the clicked place goes. The history
+    // list keeps the word, so a later "Back" still takes the newest entry.
+    const qsizetype index = m_backMenu->actions().indexOf(action);
+    const QString word = action->data().toString();
+    ShowInterpretation(word);
+    const QList<QAction *> actions = m_backMenu->actions();
+    if (index >= 0 && index < actions.size()) {
+        QAction *entry = actions.at(index);
+        m_backMenu->removeAction(entry);
+        entry->deleteLater();
+    }
 }
 
 void Tolk::ShowFind()
