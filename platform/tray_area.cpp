@@ -80,4 +80,10 @@ void TrayArea::setVisible(bool visible)
     }
 }
 
+void TrayArea::showMessage(const QString &title, const QString &text)
+{
+    if (m_visible && m_tray)
+        m_tray->showMessage(title, text, QSystemTrayIcon::Warning);
+}
+
 } // namespace kelmor::platform
