@@ -265,3 +265,26 @@ TEST(LunarDay, FarEastKeepsTheFirstMoonriseAndEndsAtTheNextNewMoon)
     EXPECT_EQ(after.newMoon, r.nextNewMoon);
     EXPECT_NEAR(minutesBetween(at(2024, 5, 9, 6, 9, 53), after.lunarDay->end), 0.0, 3.0);
 }
+
+// From the first full year of the Gregorian calendar to the year 9000, across the negative
+// date values before 1899-12-30: every moment lies in a lunar day of a lunation of 29 or 30
+// days whose boundaries are in order.
+TEST(LunarDay, AnswersFrom1583To9000)
+{
+    const Place places[] = {kMoscow, kVladivostok, kBuenosAires};
+    int i = 0;
+    for (int year = 1583; year <= 9000; year += 149, ++i) {
+        const Place &p = places[i % 3];
+        const DateTime moment = at(year, 1 + i % 12, 1 + (i * 7) % 28, (i * 5) % 24, i % 60, 0);
+        SCOPED_TRACE(std::string(p.name) + " " + show(moment));
+        MoonListResult r;
+        ASSERT_NO_THROW(r = lunation(p, moment));
+        expectWellFormed(r);
+        EXPECT_GE(r.boundaries.size(), 30u);
+        EXPECT_LE(r.boundaries.size(), 31u);
+        ASSERT_TRUE(r.lunarDay);
+        EXPECT_LT(r.lunarDay->start.linear(), moment.linear());
+        EXPECT_LE(moment.linear(), r.lunarDay->end.linear());
+    }
+    EXPECT_EQ(i, 50);
+}
