@@ -12,6 +12,17 @@
 #include <span>
 #include <unordered_set>
 
+// Memory-mapped reading where the platform has it; plain reading otherwise.
+#if __has_include(<sys/mman.h>)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#define KELMOR_JET_MMAP 1
+#else
+#define KELMOR_JET_MMAP 0
+#endif
+
 namespace kelmor::books {
 
 const std::uint8_t kOpenedHeader[22] = {0x00, 0x01, 0x00, 0x00, 'S',  't', 'a', 'n',
@@ -90,14 +101,27 @@ using namespace jet;
 using ByteSpan = std::span<const std::uint8_t>;
 
 // The database bytes with checked access to pages and rows.
+// The bytes of a database: a vector handed in, or the file mapped read-only into memory (a
+// book of many megabytes is then neither copied nor kept twice; pages that are never read
+// are never loaded). Page 0 is served from a private copy that carries the opened-form
+// header, so the file's own bytes are never changed, not even in memory.
+struct Storage
+{
+    std::vector<std::uint8_t> vector;
+    std::shared_ptr<const std::uint8_t> mapping;
+    const std::uint8_t *data = nullptr;
+    std::size_t size = 0;
+    std::array<std::uint8_t, kPageSize> firstPage{};
+};
+
 class File
 {
 public:
-    File(std::vector<std::uint8_t> bytes, std::string name)
-        : m_bytes(std::move(bytes))
+    File(Storage storage, std::string name)
+        : m_storage(std::move(storage))
         , m_name(std::move(name))
         , m_pageCount(static_cast<std::uint32_t>(
-              std::min<std::size_t>(m_bytes.size() / kPageSize, 0xFFFFFFFFu)))
+              std::min<std::size_t>(m_storage.size / kPageSize, 0xFFFFFFFFu)))
     {
     }
 
@@ -107,7 +131,7 @@ public:
     }
 
     const std::string &name() const { return m_name; }
-    std::size_t size() const { return m_bytes.size(); }
+    std::size_t size() const { return m_storage.size; }
     std::uint32_t pageCount() const { return m_pageCount; }
 
     const std::uint8_t *page(std::uint32_t number) const
@@ -116,7 +140,10 @@ public:
             fail("ссылка на страницу " + std::to_string(number) + " за концом файла (страниц " +
                  std::to_string(m_pageCount) + ")");
         }
-        return m_bytes.data() + static_cast<std::size_t>(number) * kPageSize;
+        if (number == 0) {
+            return m_storage.firstPage.data();
+        }
+        return m_storage.data + static_cast<std::size_t>(number) * kPageSize;
     }
 
     // Row count of a data page, checked against the page size.
@@ -167,7 +194,7 @@ public:
     }
 
 private:
-    std::vector<std::uint8_t> m_bytes;
+    Storage m_storage;
     std::string m_name;
     std::uint32_t m_pageCount;
 };
@@ -830,13 +857,15 @@ struct CatalogueEntry
 class DatabaseImpl final : public Database
 {
 public:
-    DatabaseImpl(std::vector<std::uint8_t> bytes, std::string name)
+    DatabaseImpl(Storage bytes, std::string name)
     {
-        if (bytes.size() < 22) {
+        if (bytes.size < sizeof kOpenedHeader) {
             throw JetError("«" + name + "»: файл короче заголовка базы данных (" +
-                           std::to_string(bytes.size()) + " байт)");
+                           std::to_string(bytes.size) + " байт)");
         }
-        std::copy(std::begin(kOpenedHeader), std::end(kOpenedHeader), bytes.begin());
+        std::copy(bytes.data, bytes.data + std::min(bytes.size, kPageSize),
+                  bytes.firstPage.begin());
+        std::copy(std::begin(kOpenedHeader), std::end(kOpenedHeader), bytes.firstPage.begin());
         m_file = std::make_shared<const File>(std::move(bytes), std::move(name));
         const File &f = *m_file;
         if (f.pageCount() <= kCataloguePage) {
@@ -923,22 +952,51 @@ private:
     std::vector<CatalogueEntry> m_tables;
 };
 
-std::vector<std::uint8_t> readWholeFile(const std::string &path)
+Storage fromVector(std::vector<std::uint8_t> bytes)
 {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    Storage s;
+    s.vector = std::move(bytes);
+    s.data = s.vector.data();
+    s.size = s.vector.size();
+    return s;
+}
+
+Storage readFile(const std::string &path)
+{
+#if KELMOR_JET_MMAP
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw JetError("«" + path + "»: не удаётся открыть файл");
+    }
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const auto size = static_cast<std::size_t>(st.st_size);
+        void *p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (p != MAP_FAILED) {
+            ::close(fd);
+            Storage s;
+            s.mapping = std::shared_ptr<const std::uint8_t>(
+                static_cast<const std::uint8_t *>(p),
+                [size](const std::uint8_t *q) { ::munmap(const_cast<std::uint8_t *>(q), size); });
+            s.data = s.mapping.get();
+            s.size = size;
+            return s;
+        }
+    }
+    ::close(fd);
+#endif
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw JetError("«" + path + "»: не удаётся открыть файл");
     }
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        throw JetError("«" + path + "»: не удаётся определить размер файла");
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char *>(bytes.data()), size)) {
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>()};
+    if (in.bad()) {
         throw JetError("«" + path + "»: ошибка чтения файла");
     }
-    return bytes;
+    return fromVector(std::move(bytes));
 }
 
 bool readHeader(const std::string &path, std::array<char, 22> &out)
@@ -982,12 +1040,12 @@ void writeHeader(const std::string &path, const char *bytes)
 
 std::unique_ptr<Database> Database::open(const std::string &path)
 {
-    return std::make_unique<DatabaseImpl>(readWholeFile(path), path);
+    return std::make_unique<DatabaseImpl>(readFile(path), path);
 }
 
 std::unique_ptr<Database> Database::fromBytes(std::vector<std::uint8_t> bytes, std::string name)
 {
-    return std::make_unique<DatabaseImpl>(std::move(bytes), std::move(name));
+    return std::make_unique<DatabaseImpl>(fromVector(std::move(bytes)), std::move(name));
 }
 
 bool IsValidVersion(const std::string &path)
