@@ -29,7 +29,6 @@ protected:
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(QDir().mkpath(configDir()));
         ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("run"))));
-        ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("data"))));
         QFile::setPermissions(dir.filePath(QStringLiteral("run")), QFileDevice::ReadOwner |
                                                                        QFileDevice::WriteOwner |
                                                                        QFileDevice::ExeOwner);
@@ -40,7 +39,8 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("run")));
-        env.insert(QStringLiteral("XDG_DATA_DIRS"), dir.filePath(QStringLiteral("data")));
+        // The sample books of the build tree, so the load finds its data.
+        env.insert(QStringLiteral("XDG_DATA_DIRS"), QStringLiteral(KELMOR_BUILD_SHARE));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kelmor.shell.info=true"));
         env.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
