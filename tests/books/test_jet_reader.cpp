@@ -3,6 +3,7 @@
 
 #include "books/engine/casefold.h"
 #include "books/engine/jet.h"
+#include "books/engine/jet_writer.h"
 #include "books/engine/raw_dump.h"
 
 #include <gtest/gtest.h>
@@ -419,4 +420,55 @@ TEST(JetReader, LongValueChainThatLoopsOrBreaksGivesAnError)
         EXPECT_THROW(table->value("LongTextCol"), JetError) << next;
         EXPECT_EQ(table->text("ShortTextCol"), u"Hello");
     }
+}
+
+// Memo values in every storage form (inline, one long-value page, a chain of pages), with NUL
+// characters, over a table spanning many data pages, read back whole.
+TEST(JetReader, LongValuesOfEveryLengthReadBackWhole)
+{
+    auto memo = [](std::size_t n, char16_t seed) {
+        std::u16string s(n, u'\0');
+        for (std::size_t i = 0; i < n; ++i) {
+            s[i] = (i % 7 == 3) ? u'\0' : static_cast<char16_t>(seed + i % 40);
+        }
+        return s;
+    };
+    const std::size_t lengths[] = {0, 1, 50, 1500, 4000, 9000, 70000};
+    JetTableSpec spec{u"Book",
+                      {{u"List", ColumnType::Text, 255},
+                       {u"Text", ColumnType::Memo},
+                       {u"Number", ColumnType::Long},
+                       {u"When", ColumnType::DateTime}},
+                      {}};
+    for (int i = 0; i < 2000; ++i) {
+        const std::size_t n = lengths[i % std::size(lengths)];
+        spec.rows.push_back(
+            {std::u16string(u"Слово ") + static_cast<char16_t>(u'А' + i % 32) +
+                 static_cast<char16_t>(u'0' + i % 10) + memo(i % 5, u'a'),
+             i % 11 == 5 ? JetCell{} : JetCell{memo(n, static_cast<char16_t>(u'а' + i % 3))},
+             JetCell{std::int64_t{i} * 1000 - 7}, JetCell{36526.25 + i}});
+    }
+    const auto db = Database::fromBytes(buildJetDatabase({spec}), "written.mdb");
+    auto table = db->openTable("Book");
+    ASSERT_EQ(table->recordCount(), 2000);
+    int i = 0;
+    for (table->moveFirst(); !table->eof(); table->moveNext(), ++i) {
+        const auto &row = spec.rows[i];
+        ASSERT_EQ(table->text("List"), std::get<std::u16string>(row[0])) << i;
+        if (i % 11 == 5) {
+            EXPECT_EQ(table->text("Text"), std::nullopt) << i;
+        } else {
+            ASSERT_EQ(table->text("Text"), std::get<std::u16string>(row[1])) << i;
+        }
+        EXPECT_EQ(std::get<std::int64_t>(table->value("Number")), i * 1000 - 7);
+        EXPECT_EQ(std::get<DateTime>(table->value("When")).days, 36526.25 + i);
+    }
+    EXPECT_EQ(i, 2000);
+    table->setCurrentIndex("List");
+    // Row 33 is "Слово Б3abc", as are rows 193, 353, ...: the first one wins.
+    table->seek(u"слово б3ab");
+    EXPECT_TRUE(table->noMatch());
+    table->seek(u"СЛОВО Б3ABC");
+    ASSERT_FALSE(table->noMatch());
+    EXPECT_EQ(std::get<std::int64_t>(table->value("Number")), 33 * 1000 - 7);
 }
