@@ -1,5 +1,6 @@
 #include "books/engine/textcodec.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <stdexcept>
@@ -102,8 +103,20 @@ std::optional<std::string> toCp1251(std::u16string_view text)
 std::u16string DecompressText(std::u16string_view stored)
 {
     const auto &t = tables();
+    // Scratch buffers kept per thread, so decoding an article allocates only its result.
+    struct Scratch
+    {
+        std::vector<std::uint8_t> z;
+        std::vector<std::uint8_t> arena;
+        std::vector<std::uint8_t> out;
+    };
+    thread_local Scratch scratch;
+    std::vector<std::uint8_t> &z = scratch.z;
+    std::vector<std::uint8_t> &arena = scratch.arena;
+    std::vector<std::uint8_t> &out = scratch.out;
+
     // Z: a zero byte, then the byte of each stored character.
-    std::vector<std::uint8_t> z(stored.size() + 1);
+    z.resize(stored.size() + 1);
     z[0] = 0;
     for (std::size_t i = 0; i < stored.size(); ++i)
         z[i + 1] = streamByte(t, stored[i]);
@@ -114,50 +127,66 @@ std::u16string DecompressText(std::u16string_view stored)
         const unsigned pair = z[b] | (unsigned(z[b + 1]) << 8);
         return (pair >> (bit % 8)) & 0x1FF;
     };
-    if (codeCount < 1 || code(0) != kClearCode)
+    if (codeCount < 2 || code(0) != kClearCode)
         return {};
 
     // The table's texts live in an arena: entries 0..255 are its first 256 bytes, each
-    // further entry is an (offset, length) slice appended after them. Entries 256, 257 and
-    // the free ones are empty (length 0).
+    // further entry an (offset, length) slice after them. Entries 256, 257 and the free ones
+    // are empty (length 0). An entry is at most 255 bytes long: each one adds a single
+    // character to an entry of the same generation.
     struct Entry
     {
         std::uint32_t offset = 0;
         std::uint32_t length = 0;
     };
     std::array<Entry, kTableSize> table;
-    thread_local std::string arena;
-    arena.clear();
+    if (arena.size() < 256 + 256 * 256)
+        arena.resize(256 + 256 * 256);
     for (unsigned c = 0; c < 256; ++c) {
-        arena.push_back(static_cast<char>(c));
+        arena[c] = static_cast<std::uint8_t>(c);
         table[c] = {c, 1};
     }
+    std::uint32_t used = 256;
     unsigned nextFree = kFirstFree;
     auto reset = [&] {
         for (unsigned i = 256; i < kTableSize; ++i)
             table[i] = {};
-        arena.resize(256);
+        used = 256;
         nextFree = kFirstFree;
     };
-    std::string pending; // text of an entry being added, kept apart while the table resets
-    auto storePending = [&] {
-        if (nextFree == kTableSize)
+    // Adds (entry text at offset/length) + last; a full table resets first, so the text is
+    // copied aside before the reset can reuse its bytes.
+    auto add = [&](Entry prefix, std::uint8_t last) {
+        std::array<std::uint8_t, 256> copy;
+        const std::uint8_t *from = arena.data() + prefix.offset;
+        if (nextFree == kTableSize) {
+            std::copy(from, from + prefix.length, copy.begin());
+            from = copy.data();
             reset();
-        table[nextFree] = {static_cast<std::uint32_t>(arena.size()),
-                           static_cast<std::uint32_t>(pending.size())};
-        arena += pending;
-        ++nextFree;
+        }
+        if (used + prefix.length + 1 > arena.size()) // cannot happen; kept for safety
+            return;
+        // Entries are a few bytes long: a plain loop beats a call to memmove.
+        std::uint8_t *to = arena.data() + used;
+        for (std::uint32_t k = 0; k < prefix.length; ++k)
+            to[k] = from[k];
+        to[prefix.length] = last;
+        table[nextFree++] = {used, prefix.length + 1};
+        used += prefix.length + 1;
     };
-    auto text = [&](unsigned c) {
-        return std::string_view(arena).substr(table[c].offset, table[c].length);
+    std::size_t outLength = 0;
+    auto emit = [&](Entry e) {
+        if (outLength + e.length + 1 > out.size())
+            out.resize(std::max(out.size() * 2, outLength + e.length + 1 + 4096));
+        const std::uint8_t *from = arena.data() + e.offset;
+        std::uint8_t *to = out.data() + outLength;
+        for (std::uint32_t k = 0; k < e.length; ++k)
+            to[k] = from[k];
+        outLength += e.length;
     };
 
-    std::string out;
-    out.reserve(stored.size() * 3);
-    if (codeCount < 2)
-        return {};
     unsigned p = code(1);
-    out += text(p);
+    emit(table[p]);
     for (std::size_t j = 2; j < codeCount; ++j) {
         const unsigned x = code(j);
         if (x == kClearCode) {
@@ -167,30 +196,30 @@ std::u16string DecompressText(std::u16string_view stored)
         }
         if (x == kEndCode)
             break;
+        const Entry w = table[p];
         if (table[x].length != 0) {
-            const std::string_view e = text(x);
-            pending.assign(text(p));
-            pending.push_back(e.front());
-            out += e;
-            storePending();
+            const Entry e = table[x];
+            emit(e);
+            add(w, arena[e.offset]);
+        } else if (w.length != 0) {
+            // The code being defined right now: previous text plus its own first character.
+            const std::uint8_t first = arena[w.offset];
+            emit(w);
+            out[outLength++] = first; // emit leaves room for one more byte
+            add(w, first);
         } else {
-            const std::string_view w = text(p);
-            if (w.empty()) {
-                // Nothing to repeat (a code that was never defined right after a clear): the
-                // entry it adds is empty as well, so it stays undefined.
-                if (nextFree == kTableSize)
-                    reset();
-                table[nextFree++] = {};
-            } else {
-                pending.assign(w);
-                pending.push_back(w.front());
-                out += pending;
-                storePending();
-            }
+            // Nothing to repeat (a code that was never defined right after a clear): the
+            // entry it adds is empty as well, so it stays undefined.
+            if (nextFree == kTableSize)
+                reset();
+            table[nextFree++] = {};
         }
         p = x;
     }
-    return fromCp1251(out);
+    std::u16string result(outLength, u'\0');
+    for (std::size_t i = 0; i < outLength; ++i)
+        result[i] = t.toUnicode[out[i]];
+    return result;
 }
 
 std::u16string CompressText(std::u16string_view text)
