@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QResizeEvent>
@@ -121,7 +122,8 @@ void MainWindow::buildUi()
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
     m_toolbar->setFloatable(false);
-    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->setIconSize(QSize(20, 20));
     m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(Qt::TopToolBarArea, m_toolbar);
 
@@ -145,13 +147,16 @@ void MainWindow::buildUi()
     connect(m_calen, &QAction::triggered, this, &MainWindow::ShowCalen);
     connect(m_hlp, &QAction::triggered, this, &MainWindow::ShowOptions);
 
-    auto *spacer = new QWidget(m_toolbar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    m_toolbar->addWidget(spacer);
-    m_aboutLink = new LinkLabel(QStringLiteral("О программе"), m_toolbar);
+    // The header strip above the command toolbar, with the "О программе" link at its right.
+    auto *header = new QWidget(this);
+    header->setObjectName(QStringLiteral("Image3"));
+    auto *headerLayout = new QHBoxLayout(header);
+    headerLayout->setContentsMargins(6, 2, 8, 0);
+    headerLayout->addStretch();
+    m_aboutLink = new LinkLabel(QStringLiteral("О программе"), header);
     m_aboutLink->setObjectName(QStringLiteral("Label3"));
-    m_aboutLink->setContentsMargins(6, 0, 6, 0);
-    m_toolbar->addWidget(m_aboutLink);
+    headerLayout->addWidget(m_aboutLink);
+    setMenuWidget(header);
     connect(m_aboutLink, &LinkLabel::clicked, this, [this] {
         m_aboutLink->unsetCursor();
         m_aboutLink->setTextColor(LinkLabel::normalColor());
@@ -242,6 +247,9 @@ void MainWindow::buildUi()
     addKey(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { ShowOptions(); });
     updateWindowKeys();
     connect(m_tolk, &QAction::changed, this, &MainWindow::updateWindowKeys);
+
+    // The designed state: the dictionary open, the literature collapsed to its header strip.
+    showDictionary();
 }
 
 void MainWindow::updateWindowKeys()

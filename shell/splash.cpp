@@ -47,7 +47,7 @@ Splash::Splash(QWidget *parent)
         label->setPalette(p);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 48, 16, 10);
+    layout->setContentsMargins(16, height() / 4 + 24, 16, 10);
     layout->addWidget(title);
     layout->addWidget(subtitle);
     layout->addStretch();
@@ -80,8 +80,8 @@ void Splash::paintEvent(QPaintEvent *)
     sky.setColorAt(0, QColor(24, 22, 64));
     sky.setColorAt(1, QColor(70, 50, 120));
     p.fillRect(rect(), sky);
-    const int side = height() / 3;
-    p.drawPixmap(width() - side - 20, 14, applicationIcon().pixmap(side, side));
+    const int side = height() / 4;
+    p.drawPixmap((width() - side) / 2, 14, applicationIcon().pixmap(side, side));
     p.setPen(QColor(140, 120, 200));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
