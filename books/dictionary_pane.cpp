@@ -548,6 +548,7 @@ void DictionaryPane::setListMode(int button)
     const int row = selectedRow();
     if (row >= 0)
         m_list->scrollTo(m_model->index(row));
+    Q_EMIT listModeChanged(button);
 }
 
 QString DictionaryPane::listModeSetting() const

@@ -154,6 +154,8 @@ Q_SIGNALS:
     // A book button click starts (show and run the busy animation) and ends (start its timer).
     void busyStarted();
     void busyFinished();
+    // The list mode changed (1 ordinary list, 2 several columns).
+    void listModeChanged(int button);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
