@@ -98,7 +98,7 @@ public:
     {
         const std::size_t n = m_bytes.size() / kPage;
         if (n >= kMaxPages)
-            throw JetWriteError("database too large for the Jet 4 format");
+            throw JetWriteError("база данных слишком велика для формата Jet 4");
         m_bytes.resize(m_bytes.size() + kPage, 0);
         return static_cast<std::uint32_t>(n);
     }
@@ -186,14 +186,14 @@ public:
             writeRows(layouts[i]);
         writeRows(layouts[0], kCatalogueData);
         if (layouts[0].dataPages.size() != 1)
-            throw JetWriteError("too many tables for the catalogue page");
+            throw JetWriteError("слишком много таблиц для страницы каталога");
 
         RowPage maps(kMapsPage, 0, false);
         for (TableLayout &t : layouts) {
             const std::vector<std::uint8_t> used = usageMap(t.dataPages);
             const std::vector<std::uint8_t> free = emptyMap();
             if (!maps.fits(used.size() + free.size()))
-                throw JetWriteError("too many tables for the usage map page");
+                throw JetWriteError("слишком много таблиц для страницы карт");
             t.usedMap = maps.add(used.data(), used.size());
             t.freeMap = maps.add(free.data(), free.size());
         }
@@ -208,22 +208,22 @@ private:
     static void validate(const JetTableSpec &t)
     {
         if (t.columns.empty() || t.columns.size() > 255)
-            throw JetWriteError("table " + narrow(t.name) + ": 1 to 255 columns");
+            throw JetWriteError("таблица " + narrow(t.name) + ": нужно от 1 до 255 полей");
         for (const JetColumnSpec &c : t.columns) {
             const bool known = isFixed(c.type) || c.type == ColumnType::Text ||
                                c.type == ColumnType::Memo || c.type == ColumnType::OLE;
             if (!known)
-                throw JetWriteError("column " + narrow(c.name) + ": unsupported type");
+                throw JetWriteError("поле " + narrow(c.name) + ": тип не поддерживается");
             if (c.type == ColumnType::Text && (c.textLength == 0 || c.textLength > 255))
-                throw JetWriteError("column " + narrow(c.name) + ": text length 1..255");
+                throw JetWriteError("поле " + narrow(c.name) + ": длина текста от 1 до 255");
             if (c.name.empty() || c.name.size() > 64)
-                throw JetWriteError("column name of 1 to 64 characters expected");
+                throw JetWriteError("имя поля должно содержать от 1 до 64 символов");
         }
         for (const auto &row : t.rows) {
             if (row.size() != t.columns.size())
-                throw JetWriteError("table " + narrow(t.name) + ": a row has " +
-                                    std::to_string(row.size()) + " cells for " +
-                                    std::to_string(t.columns.size()) + " columns");
+                throw JetWriteError("таблица " + narrow(t.name) + ": в записи " +
+                                    std::to_string(row.size()) + " значений на " +
+                                    std::to_string(t.columns.size()) + " полей");
         }
     }
 
@@ -290,7 +290,7 @@ private:
     {
         const std::size_t n = value.size();
         if (n > 0x3FFFFFFF)
-            throw JetWriteError("memo value too long");
+            throw JetWriteError("значение MEMO слишком длинное");
         if (n <= kInlineMemoLimit) {
             append32(out, static_cast<std::uint32_t>(n) | 0x80000000u);
             append32(out, 0);
@@ -359,8 +359,8 @@ private:
                 const JetColumnSpec &col = spec.columns[i];
                 const JetCell &cell = cells[i];
                 auto bad = [&](const char *why) {
-                    return JetWriteError("table " + narrow(spec.name) + ", row " +
-                                         std::to_string(r + 1) + ", column " + narrow(col.name) +
+                    return JetWriteError("таблица " + narrow(spec.name) + ", запись " +
+                                         std::to_string(r + 1) + ", поле " + narrow(col.name) +
                                          ": " + why);
                 };
                 if (!isFixed(col.type))
@@ -374,12 +374,12 @@ private:
                 case ColumnType::Long: {
                     const auto *v = std::get_if<std::int64_t>(&cell);
                     if (!v)
-                        throw bad("integer expected");
+                        throw bad("ожидалось целое число");
                     const bool isShort = col.type == ColumnType::Integer;
                     const std::int64_t lo = isShort ? -32768 : -2147483648LL;
                     const std::int64_t hi = isShort ? 32767 : 2147483647LL;
                     if (*v < lo || *v > hi)
-                        throw bad("integer out of range");
+                        throw bad("целое число вне допустимого диапазона");
                     const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(*v));
                     if (isShort)
                         put16(fixed, u);
@@ -390,7 +390,7 @@ private:
                 case ColumnType::DateTime: {
                     const auto *v = std::get_if<double>(&cell);
                     if (!v)
-                        throw bad("date-time expected");
+                        throw bad("ожидались дата и время");
                     std::uint64_t bits;
                     std::memcpy(&bits, v, 8);
                     put32(fixed, static_cast<std::uint32_t>(bits));
@@ -400,23 +400,23 @@ private:
                 case ColumnType::Text: {
                     const auto *v = std::get_if<std::u16string>(&cell);
                     if (!v)
-                        throw bad("text expected");
+                        throw bad("ожидался текст");
                     if (v->size() > col.textLength)
-                        throw bad("text longer than the column allows");
+                        throw bad("текст длиннее, чем допускает поле");
                     appendUcs2(row, *v);
                     break;
                 }
                 case ColumnType::Memo: {
                     const auto *v = std::get_if<std::u16string>(&cell);
                     if (!v)
-                        throw bad("text expected");
+                        throw bad("ожидался текст");
                     value.clear();
                     appendUcs2(value, *v);
                     appendMemo(row, value);
                     break;
                 }
                 default:
-                    throw bad("only Null is written to this column type");
+                    throw bad("в поле этого типа записывается только Null");
                 }
             }
             if (nVar > 0) {
@@ -427,8 +427,8 @@ private:
             }
             row.insert(row.end(), mask.begin(), mask.end());
             if (row.size() > kMaxRowBytes)
-                throw JetWriteError("table " + narrow(spec.name) + ", row " +
-                                    std::to_string(r + 1) + ": row too long for a page");
+                throw JetWriteError("таблица " + narrow(spec.name) + ", запись " +
+                                    std::to_string(r + 1) + ": запись не помещается на страницу");
             if (!page || !page->fits(row.size())) {
                 if (page)
                     page->finish(m_image);
@@ -475,7 +475,7 @@ private:
         for (std::uint32_t p : pages) {
             const std::size_t i = p / kUsageMapBits;
             if (i >= kUsageMapPointers)
-                throw JetWriteError("database too large for its usage maps");
+                throw JetWriteError("база данных слишком велика для карт страниц");
             if (slot[i] == SIZE_MAX) {
                 slot[i] = bitmaps.size();
                 bitmaps.emplace_back();
@@ -540,7 +540,8 @@ private:
         }
         for (const JetColumnSpec &c : spec.columns) {
             if (at + 2 + 2 * c.name.size() + 2 > kPage)
-                throw JetWriteError("table definition of " + narrow(spec.name) + " too long");
+                throw JetWriteError("определение таблицы " + narrow(spec.name) +
+                                    " слишком длинное");
             put16(p + at, static_cast<std::uint32_t>(2 * c.name.size()));
             at += 2;
             for (char16_t ch : c.name) {
@@ -623,17 +624,17 @@ void writeFileAtomically(const std::string &path, const std::vector<std::uint8_t
     auto fail = [&](const std::string &why) {
         std::error_code ec;
         fs::remove(temp, ec);
-        return JetWriteError("cannot write " + path + ": " + why);
+        return JetWriteError("не удаётся записать «" + path + "»: " + why);
     };
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out)
-            throw fail("the temporary file cannot be created");
+            throw fail("не удаётся создать временный файл");
         out.write(reinterpret_cast<const char *>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out)
-            throw fail("writing failed");
+            throw fail("ошибка записи");
     }
     std::error_code ec;
     fs::rename(temp, target, ec);

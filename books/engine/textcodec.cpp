@@ -226,7 +226,7 @@ std::u16string CompressText(std::u16string_view text)
 {
     const std::optional<std::string> cp = toCp1251(text);
     if (!cp)
-        throw std::invalid_argument("CompressText: a character has no Windows-1251 byte");
+        throw std::invalid_argument("CompressText: символ вне кодировки Windows-1251");
     const std::string &bytes = *cp;
 
     // Bit writer: 9-bit codes, lowest bits first.
