@@ -128,6 +128,15 @@ TEST(DecompressText, FullTableResetsWithoutClearCode)
     codes.insert(codes.end(), {258, 259, 257});
     expected += "yzzy";
     EXPECT_EQ(latin1(DecompressText(streamOf(codes))), expected);
+
+    // The previous code is looked up in the table as it is after the reset: here the code
+    // that triggers the reset is 300 ("..", added by code 44), which the reset empties, so
+    // the next code 'q' adds just "q" as 259.
+    codes.resize(256);                    // clear + codes 1..255
+    expected.resize(expected.size() - 5); // up to and including "y"
+    codes.insert(codes.end(), {300, 'q', 259, 257});
+    expected += "..qq";
+    EXPECT_EQ(latin1(DecompressText(streamOf(codes))), expected);
 }
 
 TEST(DecompressText, CharacterOutsideCp1251CountsAsQuestionMark)
