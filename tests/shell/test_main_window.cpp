@@ -1,12 +1,15 @@
 // The main window's load, tray mode, close and ExitApp, driven on a settings file of its own.
+#include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
 #include "platform/tray_area.h"
+#include "shell/link_label.h"
 #include "shell/main_window.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
@@ -352,4 +355,35 @@ TEST_F(MainWindowTest, ComingForwardLeavesTrayMode)
     m->comeForward();
     EXPECT_FALSE(m->windowState() & Qt::WindowMinimized);
     EXPECT_TRUE(m->isVisible());
+}
+
+TEST_F(MainWindowTest, AboutLinkHoversAndOpensTheAboutBoxModally)
+{
+    auto w = makeWindow();
+    auto *link = w->findChild<kelmor::shell::LinkLabel *>(QStringLiteral("Label3"));
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->text(), QStringLiteral("О программе"));
+    EXPECT_EQ(link->textColor(), QColor(0, 0, 128));
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(link, &enter);
+    EXPECT_EQ(link->textColor(), QColor(0, 0, 255));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(link, &leave);
+    EXPECT_EQ(link->textColor(), QColor(0, 0, 128));
+
+    QString seenVersion;
+    bool wasModal = false;
+    QTimer::singleShot(0, [&] {
+        auto *about =
+            qobject_cast<kelmor::platform::FormAbout *>(QApplication::activeModalWidget());
+        if (!about)
+            return;
+        wasModal = true;
+        seenVersion = about->versionText();
+        about->reject();
+    });
+    QTest::mouseClick(link, Qt::LeftButton);
+    EXPECT_TRUE(wasModal);
+    EXPECT_EQ(seenVersion, QStringLiteral("Версия: ") + KELMOR_EXPECTED_VERSION);
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
 }
