@@ -132,6 +132,9 @@ extern const std::uint8_t kOpenedHeader[22];
 // True exactly when bytes 0..21 equal the book marker. Never writes.
 bool IsValidVersion(const std::string &path);
 // Writes the opened-form header at offset 0 (turns a book into a plain Jet database).
+// Both writers throw JetError, writing nothing, when the file cannot be opened, is shorter than
+// 22 bytes, or starts neither with the book marker nor as a Jet database ("Standard Jet DB"
+// in bytes 4..18): any other file would lose its first bytes for good.
 void UnlockBase(const std::string &path);
 // Writes the book marker at offset 0.
 void LockBase(const std::string &path);
