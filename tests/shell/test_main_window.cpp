@@ -230,20 +230,21 @@ TEST_F(MainWindowTest, ExitWhenMaximisedOrMinimisedLeavesTheGeometry)
 {
     for (Qt::WindowState state : {Qt::WindowMaximized, Qt::WindowMinimized}) {
         SCOPED_TRACE(int(state));
-        put(SettingsSection, "Top", "1500");
-        put(SettingsSection, "Left", "1200");
-        put(SettingsSection, "Height", "6000");
-        put(SettingsSection, "Width", "4500");
+        // Not multiples of 15: a rewrite from the window's pixels would show.
+        put(SettingsSection, "Top", "1507");
+        put(SettingsSection, "Left", "1208");
+        put(SettingsSection, "Height", "6004");
+        put(SettingsSection, "Width", "4503");
         put(SettingsSection, "ListMode", "7");
         auto w = makeWindow();
         w->Load();
         w->show();
         w->setWindowState(state);
         w->ExitApp(false);
-        EXPECT_EQ(stored("Top"), QStringLiteral("1500"));
-        EXPECT_EQ(stored("Left"), QStringLiteral("1200"));
-        EXPECT_EQ(stored("Height"), QStringLiteral("6000"));
-        EXPECT_EQ(stored("Width"), QStringLiteral("4500"));
+        EXPECT_EQ(stored("Top"), QStringLiteral("1507"));
+        EXPECT_EQ(stored("Left"), QStringLiteral("1208"));
+        EXPECT_EQ(stored("Height"), QStringLiteral("6004"));
+        EXPECT_EQ(stored("Width"), QStringLiteral("4503"));
         // ListMode 7 selected the several-column mode, saved as "0".
         EXPECT_EQ(stored("ListMode"), QStringLiteral("0"));
     }
