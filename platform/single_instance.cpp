@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QStandardPaths>
 
 #include <unistd.h>
@@ -74,6 +75,20 @@ bool SingleInstance::listen()
     m_server = server;
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
     return true;
+}
+
+SingleInstance::Role SingleInstance::claim(int timeoutMs)
+{
+    // Without the lock two starts could both find nobody and both listen.
+    QLockFile lock(QDir(QDir::tempPath()).filePath(m_name + QStringLiteral(".lock")));
+    lock.setStaleLockTime(0);
+    const bool locked = lock.tryLock(timeoutMs);
+    if (notifyRunningInstance(timeoutMs))
+        return Role::Secondary;
+    const bool listening = listen();
+    if (locked)
+        lock.unlock();
+    return listening ? Role::Primary : Role::Alone;
 }
 
 void SingleInstance::onNewConnection()

@@ -34,6 +34,12 @@ public:
 
     QString serverName() const { return m_name; }
 
+    // The whole rule in one step, safe against two starts at the same moment: under a lock
+    // file beside the socket, tell a running instance to come forward (Secondary: end now) or
+    // start listening (Primary). Alone: neither worked; the program runs without the rule.
+    enum class Role { Primary, Secondary, Alone };
+    Role claim(int timeoutMs = 3000);
+
 Q_SIGNALS:
     // A later start asked this instance to come forward.
     void activationRequested();

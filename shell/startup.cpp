@@ -76,13 +76,17 @@ int runApplication(int &argc, char **argv)
 
     // 2. One instance: a second start brings the first forward and ends, touching no setting.
     platform::SingleInstance instance;
-    if (instance.notifyRunningInstance()) {
+    switch (instance.claim()) {
+    case platform::SingleInstance::Role::Secondary:
         qCInfo(lcShell) << "another instance is running; asked it to come forward";
         return 0;
-    }
-    if (!instance.listen())
+    case platform::SingleInstance::Role::Alone:
         qCWarning(lcShell) << "cannot listen on" << instance.serverName()
                            << "; later starts will not find this instance";
+        break;
+    case platform::SingleInstance::Role::Primary:
+        break;
+    }
 
     // Every way out goes through ExitApp; hiding or closing windows never ends the program.
     app.setQuitOnLastWindowClosed(false);

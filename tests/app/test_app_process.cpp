@@ -146,3 +146,29 @@ TEST_F(ProgramProcess, SeparateSettingsFoldersRunSideBySide)
     EXPECT_TRUE(QFile::exists(settingsFile()));
     EXPECT_TRUE(QFile::exists(other.filePath(QStringLiteral("ZEL_Programming.conf"))));
 }
+
+TEST_F(ProgramProcess, TwoStartsAtOnceLeaveOneInstance)
+{
+    QProcess a, b;
+    start(a, {QStringLiteral("/tray")});
+    start(b, {QStringLiteral("/tray")});
+    QByteArray logA, logB;
+    // One of them ends at once; the other loads its window.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            a.waitForReadyRead(20);
+            b.waitForReadyRead(20);
+            logA += a.readAllStandardError();
+            logB += b.readAllStandardError();
+            return a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning;
+        },
+        15000));
+    QProcess &ended = a.state() == QProcess::NotRunning ? a : b;
+    QProcess &running = &ended == &a ? b : a;
+    QByteArray &runningLog = &ended == &a ? logB : logA;
+    EXPECT_EQ(ended.exitCode(), 0);
+    EXPECT_TRUE(waitForLog(running, runningLog, "main window loaded")) << runningLog.constData();
+    EXPECT_TRUE(waitForLog(running, runningLog, "asked to come forward")) << runningLog.constData();
+    running.terminate();
+    EXPECT_TRUE(running.waitForFinished(15000));
+}

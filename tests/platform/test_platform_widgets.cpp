@@ -168,6 +168,17 @@ TEST(SingleInstance, SecondStartReachesTheFirst)
     EXPECT_EQ(activations.count(), 1);
 }
 
+TEST(SingleInstance, ClaimGivesOnePrimary)
+{
+    const QString name = uniqueServerName();
+    SingleInstance first(name);
+    SingleInstance second(name);
+    QSignalSpy activations(&first, &SingleInstance::activationRequested);
+    EXPECT_EQ(first.claim(), SingleInstance::Role::Primary);
+    EXPECT_EQ(second.claim(), SingleInstance::Role::Secondary);
+    EXPECT_TRUE(activations.wait(3000));
+}
+
 TEST(SingleInstance, NamesDependOnTheSettingsFolder)
 {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
