@@ -2,6 +2,7 @@
 // procedure, so they also work while the program is open), then the start-up procedure.
 #include "calendar/moon_command.h"
 #include "shell/startup.h"
+#include "viewer/lookup_command.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -18,6 +19,10 @@ int main(int argc, char **argv)
     }
 
     // "kelmor lookup ...": the interpretation of a word, dispatched here the same way.
+    if (command == "lookup") {
+        QCoreApplication app(argc, argv);
+        return kelmor::viewer::runLookupCommand(QCoreApplication::arguments().mid(2));
+    }
 
     return kelmor::shell::runApplication(argc, argv);
 }

@@ -1,0 +1,136 @@
+// `kelmor lookup`, run as a process on a books folder of fixture books.
+#include "books/engine/book_writer.h"
+#include "platform/settings.h"
+#include "viewer/lookup_command.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using kelmor::books::BookRecord;
+using kelmor::books::BookSource;
+
+struct Result
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+class LookupCommand : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        booksDir = root.filePath("data/ZEL Programming/ZEL Kelmor/3.1/Books");
+        ASSERT_TRUE(QDir().mkpath(booksDir));
+        ASSERT_TRUE(QDir().mkpath(root.filePath("config")));
+
+        auto book = [](const char16_t *tool, const char16_t *title, const char16_t *color,
+                       std::vector<BookRecord> records) {
+            BookSource source;
+            source.config.toolName = tool;
+            source.config.tolkName = title;
+            source.config.color = color;
+            source.records = std::move(records);
+            return source;
+        };
+        kelmor::books::writeBookFile(book(u"Сонник 1", u"Первый сонник", u"255",
+                                          {{u"Вода", u"Чистая вода – к радости.", u"река; море."},
+                                           {u"Луна", u"К переменам.", std::nullopt}}),
+                                     (booksDir + "/a.book").toStdString());
+        kelmor::books::writeBookFile(book(u"Сонник 2", u"Второй сонник", u"32768",
+                                          {{u"вода", u"Мутная вода – к болезни.", u"море; лёд."}}),
+                                     (booksDir + "/b.book").toStdString());
+        kelmor::books::writeBookFile(book(u"Сонник 3", u"Выключенный", u"0",
+                                          {{u"Вода", u"Не показывать.", std::nullopt},
+                                           {u"Огонь", u"Только здесь.", std::nullopt}}),
+                                     (booksDir + "/c.book").toStdString());
+        auto settings =
+            kelmor::platform::SettingsStore::atFile(root.filePath("config/ZEL_Programming.conf"));
+        settings.writeInt(kelmor::platform::BooksSection, QDir(booksDir).absoluteFilePath("c.book"),
+                          0);
+        settings.sync();
+    }
+
+    Result run(const QStringList &args)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_DIRS", root.filePath("data"));
+        env.insert("XDG_CONFIG_HOME", root.filePath("config"));
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        process.setProcessEnvironment(env);
+        process.start(KELMOR_EXECUTABLE, QStringList{"lookup"} + args);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return {process.exitCode(), process.readAllStandardOutput(),
+                process.readAllStandardError()};
+    }
+
+    QTemporaryDir root;
+    QString booksDir;
+};
+
+} // namespace
+
+TEST_F(LookupCommand, PrintsEnabledBooksHeadingsArticlesAndLinks)
+{
+    const Result r = run({"вОДА"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString out = QString::fromUtf8(r.out);
+    EXPECT_EQ(out, "вОДА\n\n Первый сонник:\nЧистая вода – к радости.\n\n Второй сонник:\n"
+                   "Мутная вода – к болезни.\n\nрека, море, лёд\n")
+        << out.toStdString();
+    EXPECT_FALSE(r.out.contains('\x1b')) << "no colours when not a terminal";
+}
+
+TEST_F(LookupCommand, RawPrintsTheDocumentAsAssembled)
+{
+    const Result r = run({"--raw", "Вода"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(r.out), " Вода\r\n\r\n& Первый сонник:§\r\nЧистая вода – к радости."
+                                        "\r\n\r\n& Второй сонник:§\r\nМутная вода – к болезни."
+                                        "\r\n\r\nF^<река>, <море>, <лёд>\r\n");
+}
+
+TEST_F(LookupCommand, WordOnlyInADisabledBookOrNowhere)
+{
+    for (const char *word : {"Огонь", "Жираф"}) {
+        const Result r = run({word});
+        EXPECT_EQ(r.exitCode, 1) << word;
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(QString::fromUtf8(r.err),
+                  "Извините, но толкование по данному слову не найдено.\n");
+    }
+    const Result usage = run({});
+    EXPECT_EQ(usage.exitCode, 2);
+}
+
+TEST_F(LookupCommand, MissingBooksFolder)
+{
+    ASSERT_TRUE(QDir(booksDir).removeRecursively());
+    const Result r = run({"Вода"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(QString::fromUtf8(r.err).startsWith("Невозможно найти папку с данными:"))
+        << r.err.toStdString();
+}
+
+TEST(LookupTerminalText, ColoursFollowTheFormatting)
+{
+    const std::u16string doc = u" сон\r\n\r\n& Книга:§\r\nВода – к слезам\r\n\r\nF^<ночь>\r\n";
+    const std::vector<kelmor::viewer::HeadingStyle> headings{{u"Книга", 0x0000FF}};
+    const QByteArray text = kelmor::viewer::terminalText(doc, 3, headings, true);
+    // Heading word bold underlined navy; book title bold italic red; link green underlined.
+    EXPECT_TRUE(text.startsWith("\x1b[0;1;4;38;2;0;0;128mсон")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\x1b[0;1;3;38;2;255;0;0m Книга:")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\x1b[0;38;2;0;0;255mВода ")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\x1b[0;4;38;2;0;128;0mночь")) << text.toStdString();
+    EXPECT_TRUE(text.endsWith("\x1b[0m\n")) << text.toStdString();
+}

@@ -1,0 +1,144 @@
+#include "viewer/lookup_command.h"
+
+#include "books/catalogue.h"
+#include "platform/settings.h"
+#include "viewer/catalogue_books.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace kelmor::viewer {
+
+namespace {
+
+void writeTo(FILE *stream, const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QByteArray sgr(const CharFormat &f)
+{
+    QByteArray out = "\x1b[0";
+    if (f.bold)
+        out += ";1";
+    if (f.italic)
+        out += ";3";
+    if (f.underline)
+        out += ";4";
+    if (f.colorKind == CharFormat::Color::Rgb && f.rgb != 0)
+        out += ";38;2;" + QByteArray::number((f.rgb >> 16) & 0xFF) + ";" +
+               QByteArray::number((f.rgb >> 8) & 0xFF) + ";" + QByteArray::number(f.rgb & 0xFF);
+    return out + "m";
+}
+
+} // namespace
+
+QByteArray terminalText(std::u16string_view document, std::size_t wordLength,
+                        std::span<const HeadingStyle> headings, bool ansi)
+{
+    const std::vector<FormatRun> runs = formatInterpretation(document, wordLength, headings);
+    QByteArray out;
+    bool styled = false;
+    for (const FormatRun &run : runs) {
+        if (run.format.hidden() || run.format.symbol)
+            continue; // markers and glyphs
+        QString text;
+        for (int i = run.start; i < run.start + run.length; ++i) {
+            const char16_t ch = document[std::size_t(i)];
+            if (ch == u'\r') {
+                text += u'\n';
+                if (std::size_t(i) + 1 < document.size() && document[std::size_t(i) + 1] == u'\n')
+                    ++i; // CR LF
+                // A CR LF split over two runs: the LF starts the next run and is skipped there.
+            } else if (ch == u'\n') {
+                if (i > 0 && document[std::size_t(i) - 1] == u'\r')
+                    continue;
+                text += u'\n';
+            } else if (i == 0 && ch == u' ') {
+                // The space before the heading word starts no terminal line.
+            } else {
+                text += QChar(ch);
+            }
+        }
+        if (text.isEmpty())
+            continue;
+        const bool plain = run.format == CharFormat{};
+        if (ansi && (!plain || styled)) {
+            out += plain ? QByteArray("\x1b[0m") : sgr(run.format);
+            styled = !plain;
+        }
+        out += text.toUtf8();
+    }
+    if (ansi && styled)
+        out += "\x1b[0m";
+    return out;
+}
+
+int runLookupCommand(const QStringList &args)
+{
+    bool raw = false;
+    QStringList words;
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--raw"))
+            raw = true;
+        else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            writeTo(stdout, "Использование: kelmor lookup [--raw] СЛОВО\n");
+            return 0;
+        } else
+            words << arg;
+    }
+    const QString word = words.join(u' ');
+    if (word.isEmpty()) {
+        writeTo(stderr, "Использование: kelmor lookup [--raw] СЛОВО\n");
+        return 2;
+    }
+
+    const QString booksPath = platform::BooksPath();
+    const platform::SettingsStore settings;
+    books::Catalogue catalogue;
+    const books::Catalogue::LoadResult loaded =
+        catalogue.load(booksPath, [&settings](const QString &path) -> std::optional<int> {
+            return settings.readInt(platform::BooksSection, path, 1);
+        });
+    switch (loaded.status) {
+    case books::Catalogue::Status::Ok:
+        break;
+    case books::Catalogue::Status::NoBookFiles:
+        writeTo(stderr, QStringLiteral("В папке данных программы не найдено ни одного сонника! "
+                                       "Переустановите программу или добавьте файлы сонников!\n")
+                            .toUtf8());
+        return 2;
+    case books::Catalogue::Status::NoCompatibleBooks:
+        writeTo(stderr,
+                QStringLiteral("Среди файлов программы нет сонников совместимых с текущей "
+                               "версией! Переустановите программу или добавьте файлы сонников!\n")
+                    .toUtf8());
+        return 2;
+    case books::Catalogue::Status::MissingFolder:
+        writeTo(
+            stderr,
+            (QStringLiteral("Невозможно найти папку с данными:\n") + booksPath + u'\n').toUtf8());
+        return 2;
+    }
+
+    const std::vector<InterpretationBook> books = interpretationBooks(catalogue);
+    const std::u16string w = word.toStdU16String();
+    const std::optional<std::u16string> document = assembleInterpretation(w, books);
+    if (!document) {
+        writeTo(stderr,
+                QStringLiteral("Извините, но толкование по данному слову не найдено.\n").toUtf8());
+        return 1;
+    }
+    if (raw) {
+        writeTo(stdout, QString::fromStdU16String(*document).toUtf8());
+        return 0;
+    }
+    const std::vector<HeadingStyle> headings = headingStyles(books);
+    writeTo(stdout, terminalText(*document, w.size(), headings, isatty(STDOUT_FILENO) == 1));
+    return 0;
+}
+
+} // namespace kelmor::viewer

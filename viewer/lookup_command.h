@@ -1,0 +1,23 @@
+#pragma once
+
+#include "viewer/interpretation.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+namespace kelmor::viewer {
+
+// "kelmor lookup [--raw] WORD...": prints the interpretation of the word (the arguments joined
+// by spaces) from the enabled books of the books folder, without a window or a display.
+// Headings and articles, then the links, with colours when standard output is a terminal and
+// without the marker characters; --raw prints the document text exactly as assembled.
+// Exit status 0; 1 when no enabled book has the word; 2 for usage errors and missing books.
+// Needs a QCoreApplication.
+int runLookupCommand(const QStringList &args);
+
+// The document as terminal text: markers and hidden characters left out, CR LF as a newline,
+// with ANSI styles when `ansi` is set.
+QByteArray terminalText(std::u16string_view document, std::size_t wordLength,
+                        std::span<const HeadingStyle> headings, bool ansi);
+
+} // namespace kelmor::viewer
