@@ -69,11 +69,20 @@ MoonListResult MoonList(DateTime ut, const Location &place, const astro::TimeZon
         throw astro::AstroError("No new moons found around this moment");
 
     MoonListResult result;
-    result.newMoon = toWholeSecond(UTToLocal(lastUT, zone));
-    result.nextNewMoon = toWholeSecond(UTToLocal(nextUT, zone));
+    // Local time and its offset from universal time at an instant.
+    const auto toLocal = [&zone](DateTime instant, int &offset) {
+        const DateTime local = UTToLocal(instant, zone);
+        offset = int(std::lround((linear(local) - linear(instant)) * kSecondsPerDay));
+        return toWholeSecond(local);
+    };
+    int newMoonOffset = 0;
+    int nextNewMoonOffset = 0;
+    result.newMoon = toLocal(lastUT, newMoonOffset);
+    result.nextNewMoon = toLocal(nextUT, nextNewMoonOffset);
     const double first = linear(result.newMoon);
     const double next = linear(result.nextNewMoon);
     result.boundaries.push_back(result.newMoon);
+    result.utcOffsets.push_back(newMoonOffset);
 
     // One RiseSet call per universal-time day, starting with the day that holds the new moon
     // (east of Greenwich its local date begins later, and the moonrise on the evening of that
@@ -84,16 +93,22 @@ MoonListResult MoonList(DateTime ut, const Location &place, const astro::TimeZon
             astro::mRiseSet::RiseSet(DateTime::fromLinear(day), observer, astro::kMoon);
         if (!isRiseTime(times.rise))
             continue;
-        const DateTime rise = toWholeSecond(UTToLocal(DateTime(times.rise), zone));
-        if (linear(rise) >= first)
+        int offset = 0;
+        const DateTime rise = toLocal(DateTime(times.rise), offset);
+        if (linear(rise) >= first) {
             result.boundaries.push_back(rise);
+            result.utcOffsets.push_back(offset);
+        }
     }
 
     // The last lunar day ends at the next new moon: every moonrise from it on goes, then it
     // closes the list.
-    while (result.boundaries.size() > 1 && linear(result.boundaries.back()) >= next)
+    while (result.boundaries.size() > 1 && linear(result.boundaries.back()) >= next) {
         result.boundaries.pop_back();
+        result.utcOffsets.pop_back();
+    }
     result.boundaries.push_back(result.nextNewMoon);
+    result.utcOffsets.push_back(nextNewMoonOffset);
 
     result.lunarDay = FindLunarDay(result.boundaries, UTToLocal(ut, zone));
     return result;

@@ -32,6 +32,9 @@ struct MoonListResult
     // Local moments held to the whole second: the new moon, each moonrise after it and before
     // the next new moon, then the next new moon.
     std::vector<DateTime> boundaries;
+    // Offset from universal time (seconds, local = UT + offset) in force at each boundary: in
+    // the autumn hour that passes twice the local time alone does not tell which pass.
+    std::vector<int> utcOffsets;
     // Empty when the moment is exactly the new moon (no interval holds it): the caller keeps
     // what it showed before.
     std::optional<LunarDay> lunarDay;

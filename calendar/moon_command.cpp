@@ -189,18 +189,18 @@ public:
     }
 
     // "2024-04-09T06:46:34+10:00".
-    QString iso(DateTime local) const
+    static QString iso(DateTime local, int offset)
     {
-        return plain(local, QLatin1Char('T')) + offsetText(offsetAt(local));
+        return plain(local, QLatin1Char('T')) + offsetText(offset);
     }
     // "2024-04-09 06:46:34 (UTC+10:00)".
-    QString text(DateTime local) const
+    static QString text(DateTime local, int offset)
     {
-        return plain(local, QLatin1Char(' ')) + QStringLiteral(" (UTC") +
-               offsetText(offsetAt(local)) + QLatin1Char(')');
+        return plain(local, QLatin1Char(' ')) + QStringLiteral(" (UTC") + offsetText(offset) +
+               QLatin1Char(')');
     }
 
-private:
+    // The offset of a local time given by the user (the first pass of an autumn hour).
     int offsetAt(DateTime local) const
     {
         const DateTime ut = astro::mTime::LocalToUT(local, m_zone);
@@ -257,7 +257,8 @@ void printJson(QTextStream &out, DateTime moment, const Location &place, const C
                const Formatter &fmt)
 {
     QJsonObject o;
-    o[QStringLiteral("moment")] = fmt.iso(moment);
+    const MoonListResult &m = r.moon;
+    o[QStringLiteral("moment")] = fmt.iso(moment, fmt.offsetAt(moment));
     o[QStringLiteral("latitude")] = place.latitudeDegrees();
     o[QStringLiteral("longitude")] = place.longitudeDegrees();
     o[QStringLiteral("weekday")] = r.weekDay;
@@ -267,8 +268,9 @@ void printJson(QTextStream &out, DateTime moment, const Location &place, const C
     o[QStringLiteral("dayText")] = utf8(r.dayText);
     if (const auto &lunar = r.moon.lunarDay) {
         o[QStringLiteral("lunarDay")] = lunar->number;
-        o[QStringLiteral("start")] = fmt.iso(lunar->start);
-        o[QStringLiteral("end")] = fmt.iso(lunar->end);
+        const auto k = std::size_t(lunar->number);
+        o[QStringLiteral("start")] = fmt.iso(lunar->start, m.utcOffsets[k - 1]);
+        o[QStringLiteral("end")] = fmt.iso(lunar->end, m.utcOffsets[k]);
     } else {
         o[QStringLiteral("lunarDay")] = QJsonValue::Null;
         o[QStringLiteral("start")] = QJsonValue::Null;
@@ -277,11 +279,11 @@ void printJson(QTextStream &out, DateTime moment, const Location &place, const C
             QStringLiteral("Момент совпадает с новолунием: лунный день не определён.");
     }
     o[QStringLiteral("lunarText")] = utf8(r.lunarText);
-    o[QStringLiteral("newMoon")] = fmt.iso(r.moon.newMoon);
-    o[QStringLiteral("nextNewMoon")] = fmt.iso(r.moon.nextNewMoon);
+    o[QStringLiteral("newMoon")] = fmt.iso(m.newMoon, m.utcOffsets.front());
+    o[QStringLiteral("nextNewMoon")] = fmt.iso(m.nextNewMoon, m.utcOffsets.back());
     QJsonArray boundaries;
-    for (DateTime b : r.moon.boundaries)
-        boundaries.append(fmt.iso(b));
+    for (std::size_t i = 0; i < m.boundaries.size(); ++i)
+        boundaries.append(fmt.iso(m.boundaries[i], m.utcOffsets[i]));
     o[QStringLiteral("boundaries")] = boundaries;
     out << QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
@@ -289,7 +291,8 @@ void printJson(QTextStream &out, DateTime moment, const Location &place, const C
 void printText(QTextStream &out, DateTime moment, const Location &place, const CalendarResult &r,
                const Formatter &fmt)
 {
-    out << "Момент: " << fmt.text(moment) << '\n';
+    const MoonListResult &m = r.moon;
+    out << "Момент: " << fmt.text(moment, fmt.offsetAt(moment)) << '\n';
     out << "Место: " << placeText(place) << '\n';
     out << "День недели: " << utf8(r.weekDayName) << " (" << r.weekDay << ")\n";
     out << "  " << utf8(r.weekDayText) << '\n';
@@ -297,17 +300,19 @@ void printText(QTextStream &out, DateTime moment, const Location &place, const C
     out << "  " << utf8(r.dayText) << '\n';
     if (const auto &lunar = r.moon.lunarDay) {
         out << "Лунный день: " << lunar->number << '\n';
-        out << "  начало: " << fmt.text(lunar->start) << '\n';
-        out << "  конец:  " << fmt.text(lunar->end) << '\n';
+        const auto k = std::size_t(lunar->number);
+        out << "  начало: " << fmt.text(lunar->start, m.utcOffsets[k - 1]) << '\n';
+        out << "  конец:  " << fmt.text(lunar->end, m.utcOffsets[k]) << '\n';
         out << "  " << utf8(r.lunarText) << '\n';
     } else {
         out << "Лунный день: не определён: момент совпадает с новолунием.\n";
     }
-    out << "Новолуние: " << fmt.text(r.moon.newMoon) << '\n';
-    out << "Следующее новолуние: " << fmt.text(r.moon.nextNewMoon) << '\n';
+    out << "Новолуние: " << fmt.text(m.newMoon, m.utcOffsets.front()) << '\n';
+    out << "Следующее новолуние: " << fmt.text(m.nextNewMoon, m.utcOffsets.back()) << '\n';
     out << "Границы лунных дней:\n";
-    for (std::size_t i = 0; i < r.moon.boundaries.size(); ++i)
-        out << QStringLiteral("  %1  ").arg(i, 2) << fmt.text(r.moon.boundaries[i]) << '\n';
+    for (std::size_t i = 0; i < m.boundaries.size(); ++i)
+        out << QStringLiteral("  %1  ").arg(i, 2) << fmt.text(m.boundaries[i], m.utcOffsets[i])
+            << '\n';
 }
 
 } // namespace

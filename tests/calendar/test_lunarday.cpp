@@ -85,6 +85,7 @@ void expectWellFormed(const MoonListResult &r)
         }
         EXPECT_LT(gap, 26 * 60) << i;
     }
+    EXPECT_EQ(r.utcOffsets.size(), r.boundaries.size());
     // Whole seconds.
     for (DateTime b : r.boundaries) {
         const double s = b.linear() * 86400.0;
@@ -287,4 +288,47 @@ TEST(LunarDay, AnswersFrom1583To9000)
         EXPECT_LE(moment.linear(), r.lunarDay->end.linear());
     }
     EXPECT_EQ(i, 50);
+}
+
+namespace {
+
+// A zone two hours east that falls back to one hour east at `change` (universal time).
+class FallBackZone : public kelmor::astro::TimeZoneProvider
+{
+public:
+    explicit FallBackZone(DateTime change)
+        : m_change(std::llround((change.linear() - 25569.0) * 86400.0))
+    {
+    }
+    int offsetSecondsAtUtc(std::int64_t utc) const override { return utc < m_change ? 7200 : 3600; }
+
+private:
+    std::int64_t m_change;
+};
+
+} // namespace
+
+// Each boundary keeps the offset in force at its instant, so that local time minus offset is
+// the instant even for a moonrise in the second pass of an autumn hour.
+TEST(LunarDay, OffsetsOfTheBoundariesNameTheirInstants)
+{
+    const FixedTimeZoneProvider utc(0);
+    const Location where = place(kMoscow.latitude, kMoscow.longitude);
+    const DateTime moment = at(2024, 7, 20, 12, 0, 0);
+    const MoonListResult reference = MoonList(moment, where, utc);
+    ASSERT_GT(reference.boundaries.size(), 20u);
+
+    // The clocks go back half an hour before the tenth moonrise: it falls in the hour that
+    // passes twice, on its second pass.
+    const DateTime change = plusSeconds(reference.boundaries[10], -1800);
+    const FallBackZone zone(change);
+    const MoonListResult r = MoonList(moment, where, zone);
+    ASSERT_EQ(r.boundaries.size(), reference.boundaries.size());
+    for (std::size_t i = 0; i < r.boundaries.size(); ++i) {
+        EXPECT_EQ(r.utcOffsets[i], i < 10 ? 7200 : 3600) << i;
+        const double seconds = (plusSeconds(r.boundaries[i], -r.utcOffsets[i]).linear() -
+                                reference.boundaries[i].linear()) *
+                               86400.0;
+        EXPECT_LE(std::fabs(seconds), 1.0) << i; // each side held to its whole second
+    }
 }
