@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 export QT_QPA_PLATFORM=offscreen
+# Where tests find the repository and the shared sample files (the shared folder sits beside it).
+export KELMOR_SOURCE_DIR="$PWD"
+export KELMOR_SHARED_DIR="$PWD/../shared"
 jobs=$(nproc)
 
 echo "== format check"
