@@ -210,10 +210,12 @@ double DeltaT(double jd)
 
 namespace {
 
-// Seconds from 1970-01-01 00:00 of the clock reading `days` (days from 1899-12-30).
+// Seconds from 1970-01-01 00:00 of the clock reading `days` (days from 1899-12-30), rounded to the
+// nearest second: a stored 01:00:00 is often 00:59:59.9999..., which must not read as the second
+// before.
 std::int64_t epochSeconds(double days, const char *where)
 {
-    const double s = std::floor((days + double(kEpochOffsetDays)) * kSecondsPerDay);
+    const double s = std::round((days + double(kEpochOffsetDays)) * kSecondsPerDay);
     if (!std::isfinite(s) || std::fabs(s) > kMaxDayMagnitude * kSecondsPerDay)
         throw AstroError(std::string(where) + ": date-time value out of range");
     return std::int64_t(s);

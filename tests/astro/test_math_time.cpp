@@ -327,6 +327,17 @@ TEST(AstroTimeZone, GapMovesForwardAndOverlapTakesFirstOccurrence)
                      "US overlap");
 }
 
+TEST(AstroTimeZone, TheExactSecondOfAChangeTakesTheNewOffset)
+{
+    // 01:00:00 UT is stored as a double a hair below the whole second; it must still read as
+    // the instant of the change, not the second before it.
+    const RuleZone berlin(3600, RuleZone::Eu);
+    expectSameMinute(mTime::UTToLocal(at(2024, 3, 31, 1, 0), berlin), at(2024, 3, 31, 3, 0),
+                     "spring change");
+    expectSameMinute(mTime::UTToLocal(at(2024, 10, 27, 1, 0), berlin), at(2024, 10, 27, 2, 0),
+                     "autumn change");
+}
+
 TEST(AstroTimeZone, RoundTripHoldsEveryHourOfAYearOutsideTheChanges)
 {
     const RuleZone berlin(3600, RuleZone::Eu);
