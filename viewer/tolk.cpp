@@ -15,6 +15,7 @@
 #include <QFrame>
 #include <QMenu>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextBlock>
@@ -141,6 +142,8 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
     m_toolbar = new QToolBar(this);
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Small icons, so the five buttons fit the designed width of the window.
+    m_toolbar->setIconSize(QSize(16, 16));
     struct ButtonSpec
     {
         const char16_t *caption;
@@ -396,6 +399,37 @@ void Tolk::print()
 void Tolk::showMenuFor(const QPoint &globalPos)
 {
     m_popup->popup(globalPos);
+}
+
+void Tolk::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitToolbar();
+}
+
+void Tolk::fitToolbar()
+{
+    const QList<QToolButton *> buttons =
+        m_toolbar->findChildren<QToolButton *>(QString(), Qt::FindDirectChildrenOnly);
+    int withCaptions = 0;
+    for (QToolButton *b : buttons) {
+        if (b->objectName() == QLatin1String("qt_toolbar_ext_button"))
+            continue;
+        const Qt::ToolButtonStyle style = b->toolButtonStyle();
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        withCaptions += b->sizeHint().width() + m_toolbar->layout()->spacing();
+        b->setToolButtonStyle(style);
+    }
+    const QMargins margins = m_toolbar->contentsMargins();
+    withCaptions += margins.left() + margins.right() +
+                    2 * m_toolbar->style()->pixelMetric(QStyle::PM_ToolBarItemMargin) +
+                    m_toolbar->style()->pixelMetric(QStyle::PM_ToolBarHandleExtent);
+    const Qt::ToolButtonStyle wanted =
+        withCaptions <= width() ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly;
+    for (QToolButton *b : buttons) {
+        if (b->objectName() != QLatin1String("qt_toolbar_ext_button"))
+            b->setToolButtonStyle(wanted);
+    }
 }
 
 void Tolk::keyPressEvent(QKeyEvent *event)

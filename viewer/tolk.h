@@ -81,7 +81,7 @@ public:
 
     // Designed size, in twips.
     static constexpr double kDesignedHeight = 7200;
-    static constexpr double kDesignedWidth = 6600;
+    static constexpr double kDesignedWidth = 7200;
 
     Tolk(Context context, platform::SettingsStore *settings, QWidget *owner = nullptr);
     ~Tolk() override;
@@ -118,11 +118,15 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showMenuFor(const QPoint &globalPos);
+    // The toolbar buttons show their captions while they fit the window's width, and only
+    // their icons (captions in the tooltips) when the window is narrower.
+    void fitToolbar();
     void backMenuTriggered(QAction *action);
 
     Context m_context;

@@ -308,6 +308,26 @@ TEST_F(TolkTest, ToolbarCaptionsAndTooltips)
     EXPECT_EQ(tolk->windowTitle(), "Толкование сна");
     EXPECT_EQ(tolk->minimumSize(), QSize(380, 200));
     EXPECT_NE(tolk->findChild<QWidget *>("Text2"), nullptr);
+
+    // At the designed width every button shows its caption, none is hidden behind the
+    // toolbar's extension arrow; a narrow window keeps all five buttons as icons.
+    ASSERT_TRUE(tolk->load());
+    tolk->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tolk.get()));
+    const auto allShown = [&] {
+        for (const auto &e : expected) {
+            QToolButton *b = tolk->button(QString::fromLatin1(e.key));
+            if (!b->isVisible() || b->geometry().right() >= tolk->width())
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(allShown());
+    EXPECT_EQ(tolk->button("find")->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    tolk->resize(380, tolk->height());
+    QTest::qWait(20);
+    EXPECT_TRUE(allShown());
+    EXPECT_EQ(tolk->button("find")->toolButtonStyle(), Qt::ToolButtonIconOnly);
 }
 
 TEST_F(TolkTest, NothingSelectedReportsNothingToShow)
