@@ -522,6 +522,8 @@ void DictionaryPane::activateSelected()
     const int row = selectedRow();
     if (row < 0)
         return;
+    // The selected-word label follows the word the viewer is asked to show.
+    Q_EMIT selectedWordChanged(IfLong(m_words->word(row), 22));
     Q_EMIT tolkRequested(m_words->word(row));
 }
 

@@ -12,6 +12,9 @@
 #include "shell/link_label.h"
 #include "shell/logging.h"
 #include "shell/startup.h"
+#include "viewer/catalogue_books.h"
+#include "viewer/messages.h"
+#include "viewer/tolk.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,6 +35,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <limits>
 
 namespace kelmor::shell {
@@ -198,6 +202,9 @@ void MainWindow::buildUi()
     m_statusBar->addWidget(m_selectedWord);
     m_statusText = new QLabel(m_statusBar);
     m_statusText->setObjectName(QStringLiteral("Label7"));
+    // The caption is shortened to the room it has; it never widens the window.
+    m_statusText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_statusText->installEventFilter(this);
     m_statusBar->addWidget(m_statusText, 1);
     m_process = new platform::ProcessAnimation(m_statusBar);
     m_process->setObjectName(QStringLiteral("Process1"));
@@ -247,6 +254,9 @@ void MainWindow::buildUi()
     addKey(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { ShowOptions(); });
     updateWindowKeys();
     connect(m_tolk, &QAction::changed, this, &MainWindow::updateWindowKeys);
+    connect(this, &MainWindow::tolkCloseRequested, this, &MainWindow::closeViewer);
+    connect(this, &MainWindow::secondaryWindowsClosing, this, &MainWindow::closeViewer);
+    connect(this, &MainWindow::windowsUnloading, this, &MainWindow::closeViewer);
 
     // The designed state: the dictionary open, the literature collapsed to its header strip.
     showDictionary();
@@ -364,6 +374,9 @@ void MainWindow::ExitApp(bool fast)
     if (m_splash)
         m_splash->close();
     Q_EMIT windowsUnloading();
+    // The viewer saves its geometry as it unloads.
+    if (!fast)
+        m_store.sync();
     hide();
     // 7. End the process.
     m_ended = true;
@@ -484,19 +497,87 @@ void MainWindow::SaveLastWord()
 
 void MainWindow::ShowTolk()
 {
-    // The viewer shows the selected word's interpretation here; until then the button does not
-    // stay pressed.
-    m_tolk->setChecked(false);
+    try {
+        if (m_tolk->isChecked())
+            openViewer();
+        else
+            closeViewer();
+    } catch (const std::exception &error) {
+        viewer::showMessage(this, viewer::MessageIcon::Critical, QStringLiteral("ShowTolk"),
+                            QString::fromUtf8(error.what()));
+    }
+}
+
+viewer::Tolk *MainWindow::viewerWindow() const
+{
+    return m_viewer.data();
+}
+
+void MainWindow::openViewer()
+{
+    if (!m_viewer) {
+        viewer::Tolk::Context context;
+        books::DictionaryPane *dictionary = m_dictionary;
+        if (dictionary) {
+            context.books = [dictionary] {
+                return viewer::interpretationBooks(dictionary->catalogue());
+            };
+            context.selectedWord = [dictionary]() -> std::optional<QString> {
+                if (dictionary->selectedRow() < 0)
+                    return std::nullopt;
+                return dictionary->selectedWord();
+            };
+        } else {
+            context.selectedWord = [] { return std::optional<QString>(); };
+        }
+        context.litHasFocus = [this] { return m_litHasFocus; };
+        context.mainTopTwips = platform::pixelsToTwips(y());
+        auto *window = new viewer::Tolk(std::move(context), &m_store, this);
+        // Closing the viewer, by any way, releases the button.
+        connect(window, &viewer::Tolk::unloaded, this, [this] {
+            m_viewer.clear(); // deleted later; a new press opens a new window
+            m_tolk->setChecked(false);
+        });
+        m_viewer = window;
+        window->button(QStringLiteral("Back"))->setEnabled(false);
+        // The load restores the geometry and shows the selected word; with nothing to show it
+        // has said so, and the window goes again.
+        if (!window->load()) {
+            window->close();
+            return;
+        }
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return;
+    }
+    // Already open: bring it forward on the selected word.
+    m_viewer->button(QStringLiteral("Back"))->setEnabled(false);
+    m_viewer->show();
+    m_viewer->raise();
+    m_viewer->activateWindow();
+    if (!m_litHasFocus && m_dictionary && m_dictionary->selectedRow() >= 0)
+        m_viewer->ShowInterpretation(m_dictionary->selectedWord());
+    // The history buttons follow the history again, also when the word was already shown.
+    m_viewer->CheckBack();
+}
+
+void MainWindow::closeViewer()
+{
+    if (m_viewer)
+        m_viewer->close();
 }
 
 void MainWindow::ShowCalen()
 {
     // The moon calendar window opens here.
+    Q_EMIT calendarRequested();
 }
 
 void MainWindow::ShowOptions()
 {
     // The options window opens here, on its first tab.
+    Q_EMIT optionsRequested();
 }
 
 void MainWindow::ShowAbout()
@@ -546,6 +627,17 @@ void MainWindow::connectDictionary()
         ShowTolk();
     });
     connect(d, &books::DictionaryPane::litFocusCleared, this, [this] { m_litHasFocus = false; });
+    // A new word picked in the list starts the viewer's history again, and an open viewer
+    // shows it.
+    connect(d, &books::DictionaryPane::itemClicked, this, [this](const QString &word) {
+        if (!m_viewer)
+            return;
+        m_viewer->clearHistory();
+        if (m_viewer->isVisible())
+            m_viewer->ShowInterpretation(word);
+    });
+    // A rebuilt list invalidates what the viewer shows.
+    connect(d, &books::DictionaryPane::viewerCloseRequested, this, &MainWindow::closeViewer);
     connect(d, &books::DictionaryPane::busyStarted, this, [this] {
         m_process->setVisible(true);
         m_process->ProgressPlay();
@@ -600,11 +692,18 @@ void MainWindow::showLiterature()
 void MainWindow::StText()
 {
     m_statusText->setToolTip(m_fullStatus);
-    // Characters that fit: the room left of the status image, 85 twips per character.
-    const int inner = platform::pixelsToTwips(m_statusBar->width());
+    // Characters that fit: the room from the label's left edge (after the selected word) to the
+    // status image, 85 twips per character. Our font's characters are often wider than that,
+    // so the caption is shortened further until it fits: it ends in "..." instead of being cut
+    // off.
     const int left = platform::pixelsToTwips(m_statusText->x());
-    m_statusText->setText(
-        books::IfLong(m_fullStatus, books::WhatLong(inner, StatusImageTwips, left)));
+    const int inner = left + platform::pixelsToTwips(m_statusText->width()) + StatusImageTwips;
+    int limit = books::WhatLong(inner, StatusImageTwips, left);
+    const QFontMetrics metrics(m_statusText->font());
+    QString caption = books::IfLong(m_fullStatus, limit);
+    while (limit > 0 && metrics.horizontalAdvance(caption) > m_statusText->width())
+        caption = books::IfLong(m_fullStatus, --limit);
+    m_statusText->setText(caption);
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -613,6 +712,17 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     // The shortened status caption follows the new width.
     if (!m_litHasFocus && !m_fullStatus.isEmpty())
         StText();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The status label moves when the selected word beside it changes, and resizes with the
+    // window: its shortened caption follows.
+    if (watched == m_statusText &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize) && !m_litHasFocus &&
+        !m_fullStatus.isEmpty())
+        StText();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::setBookStates(std::function<QList<ExitState::Book>()> states)

@@ -28,6 +28,10 @@ class SettingsStore;
 class TrayArea;
 } // namespace kelmor::platform
 
+namespace kelmor::viewer {
+class Tolk;
+}
+
 namespace kelmor::shell {
 
 class LinkLabel;
@@ -103,7 +107,8 @@ public:
     void ShowLit();
     void LoadLastWord();
     void SaveLastWord();
-    // The command toolbar's actions.
+    // The command toolbar's actions. ShowTolk opens the viewer when the "Tolk" button is pressed
+    // and closes it when the button is released.
     void ShowTolk();
     void ShowCalen();
     void ShowOptions();
@@ -162,6 +167,9 @@ public:
     // Sets the status text (Label7).
     void setStatusText(const QString &text);
 
+    // The open viewer window, or null.
+    viewer::Tolk *viewerWindow() const;
+
     // The dictionary pane given to setDictionaryPane(), when it is the book dictionary.
     books::DictionaryPane *dictionary() const { return m_dictionary; }
     // Pane switch: the dictionary (word list and search field) or the literature is active;
@@ -183,12 +191,16 @@ Q_SIGNALS:
     void listModeSelected(int button);
     // Esc released the pressed "Tolk" button: the viewer closes.
     void tolkCloseRequested();
+    // The "Calen" and "HLP" commands ran (toolbar or Ctrl+M / Ctrl+O).
+    void calendarRequested();
+    void optionsRequested();
 
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildUi();
@@ -202,6 +214,8 @@ private:
     void connectDictionary();
     void updateWindowKeys();
     void showBooksWarning();
+    void openViewer();
+    void closeViewer();
 
     platform::SettingsStore &m_store;
     Options m_options;
@@ -234,6 +248,7 @@ private:
     QTimer *m_timer2 = nullptr;
     QPointer<QWidget> m_splash;
     QPointer<platform::FormAbout> m_about;
+    QPointer<viewer::Tolk> m_viewer;
 
     std::function<QList<ExitState::Book>()> m_bookStates;
     std::function<LiteratureStates()> m_literatureStates;

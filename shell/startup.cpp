@@ -9,6 +9,7 @@
 #include "shell/logging.h"
 #include "shell/main_window.h"
 #include "shell/splash.h"
+#include "viewer/fonts.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -64,6 +65,8 @@ int runApplication(int &argc, char **argv)
 {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("kelmor"));
+    // The viewer's fonts: substitutes for the Windows families and the heading symbols.
+    viewer::installFonts();
 
     // 1. System version.
     const bool supported =
