@@ -107,8 +107,8 @@ protected:
         source.config.toolName = u16(name);
         source.config.tolkName = u16(name);
         for (const Record &r : records)
-            source.records.push_back({u16(r.word), u16(r.text),
-                                      *r.links ? std::optional(u16(r.links)) : std::nullopt});
+            source.records.push_back(
+                {u16(r.word), u16(r.text), *r.links ? std::optional(u16(r.links)) : std::nullopt});
         books::writeBookFile(source, path.toStdString());
     }
 
@@ -135,7 +135,9 @@ protected:
         const books::WordList &words = pane()->wordList();
         for (int row = 0; row < words.count(); ++row) {
             if (words.word(row) == QString::fromUtf8(word))
-                return pane()->listView()->visualRect(pane()->listView()->model()->index(row, 0))
+                return pane()
+                    ->listView()
+                    ->visualRect(pane()->listView()->model()->index(row, 0))
                     .center();
         }
         return {};
