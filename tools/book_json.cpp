@@ -1,5 +1,7 @@
 #include "tools/book_json.h"
 
+#include "books/engine/textcodec.h"
+
 #include <cstdio>
 
 namespace kelmor::tools {
@@ -194,25 +196,6 @@ private:
         return v;
     }
 
-    static void appendUtf8(std::string &out, char32_t cp)
-    {
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-
     // One UTF-8 character copied through, checked for well-formedness.
     void utf8Char(std::string &out)
     {
@@ -301,7 +284,7 @@ private:
                 } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
                     fail("непарный суррогат в \\u");
                 }
-                appendUtf8(out, cp);
+                books::appendUtf8(out, cp);
                 break;
             }
             default:
@@ -346,48 +329,6 @@ const JsonValue *JsonValue::member(std::string_view key) const
 JsonValue parseJson(std::string_view text)
 {
     return Parser(text).document();
-}
-
-std::string jsonQuote(std::string_view utf8)
-{
-    std::string out;
-    out.reserve(utf8.size() + 2);
-    out.push_back('"');
-    for (const char c : utf8) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(static_cast<unsigned char>(c)));
-                out += buf;
-            } else {
-                out.push_back(c);
-            }
-        }
-    }
-    out.push_back('"');
-    return out;
 }
 
 std::string encodeBase64(std::string_view bytes)

@@ -3,6 +3,8 @@
 // A small JSON reader and writer for the kelmor-book tool: UTF-8 text in, a value tree with
 // line numbers out. Standard library only; every read is bounds-checked, nesting is limited.
 
+#include "books/engine/raw_dump.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -50,9 +52,8 @@ struct JsonMember
 // line of the fault.
 JsonValue parseJson(std::string_view text);
 
-// A JSON string literal (quotes included) of UTF-8 text: '"', '\\' and control characters are
-// escaped, everything else is written as it is.
-std::string jsonQuote(std::string_view utf8);
+// A JSON string literal of UTF-8 text, shared with the raw dump.
+using books::jsonQuote;
 
 // Base64 (RFC 4648, with padding). decodeBase64 returns false for anything but canonical
 // base64.

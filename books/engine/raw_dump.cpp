@@ -47,36 +47,7 @@ const char *typeName(ColumnType type)
 
 void appendString(std::string &out, std::string_view utf8)
 {
-    out.push_back('"');
-    for (const char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out.push_back(ch);
-            }
-        }
-    }
-    out.push_back('"');
+    out += jsonQuote(utf8);
 }
 
 template <typename T> void appendNumber(std::string &out, T v)
@@ -226,6 +197,49 @@ std::string dumpRawJson(const Database &db)
         out += firstRow ? "]\n  }" : "\n   ]\n  }";
     }
     out += firstTable ? "}\n}\n" : "\n }\n}\n";
+    return out;
+}
+
+std::string jsonQuote(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size() + 2);
+    out.push_back('"');
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(c));
+                out += buf;
+            } else {
+                out.push_back(ch);
+            }
+        }
+    }
+    out.push_back('"');
     return out;
 }
 

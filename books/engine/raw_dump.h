@@ -6,6 +6,7 @@
 #include "books/engine/jet.h"
 
 #include <string>
+#include <string_view>
 
 namespace kelmor::books {
 
@@ -20,5 +21,9 @@ std::string dumpRawJson(const Database &db);
 // The ISO-8601 text of a Jet date-time value (days from 1899-12-30; before that date the
 // fraction still counts forward as the time of day: -1.25 is 1899-12-29 06:00).
 std::string jetDateTimeIso(double days);
+
+// A JSON string literal (quotes included) of UTF-8 text: '"', '\\' and control characters are
+// escaped (\n \r \t \b \f, others as \u00XX), everything else is written as it is.
+std::string jsonQuote(std::string_view utf8);
 
 } // namespace kelmor::books

@@ -25,5 +25,7 @@ std::u16string CompressText(std::u16string_view text);
 // UTF-8 ↔ UTF-16 helpers for tools and tests (invalid UTF-8 bytes become U+FFFD).
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);
+// Appends one code point (at most U+10FFFF) as UTF-8.
+void appendUtf8(std::string &out, char32_t codePoint);
 
 } // namespace kelmor::books
