@@ -10,6 +10,8 @@
 #include "books/engine/book_writer.h"
 #include "books/engine/textcodec.h"
 
+#include "sample_article.h"
+
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -18,26 +20,12 @@ using namespace kelmor::books;
 
 namespace {
 
-std::u16string article(std::mt19937 &rng)
-{
-    static const std::u16string words[] = {
-        u"видеть",   u"во сне",   u"к радости", u"дорогу",
-        u"перемены", u"встреча",  u"с другом",  u"долгий",
-        u"путь",     u"тихая",    u"вода",      u"светлый",
-        u"дом",      u"известие", u"издалека",  u"Слово – толкование",
-        u"будет",    u"удача",    u"в делах",   u"осторожность"};
-    std::u16string text;
-    while (text.size() < 1000) {
-        text += words[rng() % std::size(words)];
-        text += (rng() % 9 == 0) ? u".\r\n" : u" ";
-    }
-    return text;
-}
+using bench::sampleArticle;
 
 void DecompressArticle(benchmark::State &state)
 {
     std::mt19937 rng(1);
-    const std::u16string stored = CompressText(article(rng));
+    const std::u16string stored = CompressText(sampleArticle(rng));
     for (auto _ : state)
         benchmark::DoNotOptimize(DecompressText(stored));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 1000);
@@ -47,7 +35,7 @@ BENCHMARK(DecompressArticle)->Unit(benchmark::kMicrosecond);
 void CompressArticle(benchmark::State &state)
 {
     std::mt19937 rng(1);
-    const std::u16string text = article(rng);
+    const std::u16string text = sampleArticle(rng);
     for (auto _ : state)
         benchmark::DoNotOptimize(CompressText(text));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 1000);
@@ -63,7 +51,7 @@ void BuildBook50k(benchmark::State &state)
         std::u16string list = u"Слово ";
         for (char c : std::to_string(i))
             list.push_back(static_cast<char16_t>(c));
-        src.records.push_back({list, article(rng), u"Вода; Дорога; Луна."});
+        src.records.push_back({list, sampleArticle(rng), u"Вода; Дорога; Луна."});
     }
     for (auto _ : state)
         benchmark::DoNotOptimize(buildBookFile(src));

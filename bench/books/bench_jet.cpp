@@ -18,6 +18,8 @@
 #include "books/engine/jet.h"
 #include "books/engine/textcodec.h"
 
+#include "sample_article.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -46,21 +48,7 @@ std::u16string headword(int i)
     return w;
 }
 
-std::u16string article(std::mt19937 &rng)
-{
-    static const std::u16string words[] = {
-        u"видеть",   u"во сне",   u"к радости", u"дорогу",
-        u"перемены", u"встреча",  u"с другом",  u"долгий",
-        u"путь",     u"тихая",    u"вода",      u"светлый",
-        u"дом",      u"известие", u"издалека",  u"Слово – толкование",
-        u"будет",    u"удача",    u"в делах",   u"осторожность"};
-    std::u16string text;
-    while (text.size() < 1000) {
-        text += words[rng() % 20];
-        text += (rng() % 9 == 0) ? u".\r\n" : u" ";
-    }
-    return text;
-}
+using bench::sampleArticle;
 
 struct Fixture
 {
@@ -86,8 +74,8 @@ const Fixture &fixture()
             source.config.tolkName = u"Проверка";
             source.config.color = u"255";
             for (int i = 0; i < kRecords; ++i) {
-                source.records.push_back(
-                    {f.keys[i], article(rng), u"сон; луна; " + f.keys[(i + 1) % kRecords] + u"."});
+                source.records.push_back({f.keys[i], sampleArticle(rng),
+                                          u"сон; луна; " + f.keys[(i + 1) % kRecords] + u"."});
             }
             writeBookFile(source, f.book);
             writeBookFile(source, f.unlocked, StoredForm::Decompressed, false);
