@@ -25,7 +25,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
@@ -35,7 +34,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cmath>
 #include <limits>
 
 namespace kelmor::shell {
@@ -693,9 +691,10 @@ void MainWindow::StText()
 {
     m_statusText->setToolTip(m_fullStatus);
     // Characters that fit: the room from the label's left edge (after the selected word) to the
-    // status image, 85 twips per character. Our font's characters are often wider than that,
-    // so the caption is shortened further until it fits: it ends in "..." instead of being cut
-    // off.
+    // status image, 85 twips per character. The label ends where the image begins, so the
+    // inner width is its right edge plus the image. Our font's characters are often wider than
+    // 85 twips, so the caption is shortened further until it fits: it ends in "..." instead of
+    // being cut off.
     const int left = platform::pixelsToTwips(m_statusText->x());
     const int inner = left + platform::pixelsToTwips(m_statusText->width()) + StatusImageTwips;
     int limit = books::WhatLong(inner, StatusImageTwips, left);
@@ -706,18 +705,10 @@ void MainWindow::StText()
     m_statusText->setText(caption);
 }
 
-void MainWindow::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    // The shortened status caption follows the new width.
-    if (!m_litHasFocus && !m_fullStatus.isEmpty())
-        StText();
-}
-
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // The status label moves when the selected word beside it changes, and resizes with the
-    // window: its shortened caption follows.
+    // window and the status bar: its shortened caption follows.
     if (watched == m_statusText &&
         (event->type() == QEvent::Move || event->type() == QEvent::Resize) && !m_litHasFocus &&
         !m_fullStatus.isEmpty())
