@@ -549,8 +549,10 @@ void MainWindow::openViewer()
         window->activateWindow();
         return;
     }
-    // Already open: bring it forward on the selected word.
+    // Already open: bring it forward (out of the task bar, too) on the selected word.
     m_viewer->button(QStringLiteral("Back"))->setEnabled(false);
+    if (m_viewer->isMinimized())
+        m_viewer->showNormal();
     m_viewer->show();
     m_viewer->raise();
     m_viewer->activateWindow();

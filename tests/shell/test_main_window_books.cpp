@@ -245,6 +245,12 @@ TEST_F(MainWindowBooksTest, PickingAWordInTheListShowsItAndStartsTheHistoryAgain
     EXPECT_EQ(shownWord(), "Лес");
     EXPECT_TRUE(v->button("Back")->isEnabled());
 
+    // A minimised viewer comes back when the word is asked for again.
+    v->showMinimized();
+    QTest::keyClick(pane()->listView(), Qt::Key_Return);
+    EXPECT_EQ(viewerWindow(), v);
+    EXPECT_FALSE(v->isMinimized());
+
     // Turning a book off rebuilds the list, which closes the viewer.
     pane()->bookActions().at(1)->trigger();
     EXPECT_FALSE(viewerOpen());
