@@ -3,6 +3,8 @@
 #include "tools/book_json.h"
 #include "tools/book_tool.h"
 
+#include "support/scratch_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 using namespace kelmor::tools;
 namespace fs = std::filesystem;
 
@@ -23,17 +23,7 @@ namespace {
 class BookToolTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() /
-                (std::string("kelmor-tool-") + info->name() + "-" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string path(const std::string &name) const { return (m_dir / name).string(); }
+    std::string path(const std::string &name) const { return m_scratch.path(name); }
     std::string write(const std::string &name, const std::string &content) const
     {
         std::ofstream(path(name), std::ios::binary) << content;
@@ -51,7 +41,7 @@ protected:
         return runBookTool(args, m_out, m_err);
     }
 
-    fs::path m_dir;
+    kelmor::testing::ScratchDir m_scratch{"kelmor-tool-"};
     std::ostringstream m_out;
     std::ostringstream m_err;
 };
@@ -169,7 +159,7 @@ TEST_F(BookToolTest, BadSourcesFailWithLineAndPathAndLeaveNoFile)
         EXPECT_FALSE(fs::exists(output)) << k.name;
     }
     // Nothing but the source is left in the folder (no temporary files).
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_scratch.root()), fs::directory_iterator()), 1);
 
     EXPECT_EQ(run({"build", path("missing.json"), "-o", path("x.book")}), 1);
     EXPECT_EQ(run({"build", path("x.json")}), 2);

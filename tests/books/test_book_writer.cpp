@@ -3,6 +3,8 @@
 #include "books/engine/jet_writer.h"
 #include "books/engine/textcodec.h"
 
+#include "support/scratch_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,8 +18,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 using namespace kelmor::books;
 namespace fs = std::filesystem;
 
@@ -27,18 +27,9 @@ namespace {
 class BookWriterTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() /
-                (std::string("kelmor-writer-") + info->name() + "-" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-    std::string path(const std::string &name) const { return (m_dir / name).string(); }
+    std::string path(const std::string &name) const { return m_scratch.path(name); }
 
-    fs::path m_dir;
+    kelmor::testing::ScratchDir m_scratch{"kelmor-writer-"};
 };
 
 std::u16string cyrillicRun(std::size_t n, unsigned seed)
@@ -335,7 +326,7 @@ TEST_F(BookWriterTest, RejectedInputLeavesTargetUntouched)
     EXPECT_THROW(writeBookFile(longName, file), JetWriteError);
 
     EXPECT_EQ(readAll(file), "old content");
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1)
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_scratch.root()), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
 
     EXPECT_THROW(writeBookFile(fixtureBook(), path("missing/folder/x.book")), JetWriteError);

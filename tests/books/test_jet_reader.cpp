@@ -6,6 +6,8 @@
 #include "books/engine/jet_writer.h"
 #include "books/engine/raw_dump.h"
 
+#include "support/scratch_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,7 +16,6 @@
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace kelmor::books;
@@ -83,22 +84,13 @@ std::size_t findDataPage(const std::vector<std::uint8_t> &b, std::string_view ne
     throw std::runtime_error("page not found");
 }
 
-class TempDir
+// A scratch folder per test.
+struct TempDir : kelmor::testing::ScratchDir
 {
-public:
     TempDir()
+        : ScratchDir("kelmor-jet-")
     {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_path = fs::temp_directory_path() /
-                 ("kelmor-jet-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
     }
-    ~TempDir() { fs::remove_all(m_path); }
-    fs::path operator/(const std::string &name) const { return m_path / name; }
-
-private:
-    fs::path m_path;
 };
 
 // "creationDateV2000.mdb" has one user table, Table1 (ID long, Data text), whose rows live on
