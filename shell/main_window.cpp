@@ -355,7 +355,6 @@ void MainWindow::ExitApp(bool fast)
     if (!fast) {
         saveExitState(m_store, collectExitState());
         SaveLastWord();
-        m_store.sync();
     }
     // 4. "article.doc" in the program's folder; a failure does not matter.
     const QString article = QDir(m_options.programFolder).filePath(QStringLiteral("article.doc"));
@@ -372,7 +371,7 @@ void MainWindow::ExitApp(bool fast)
     if (m_splash)
         m_splash->close();
     Q_EMIT windowsUnloading();
-    // The viewer saves its geometry as it unloads.
+    // What was saved, with the geometry the viewer wrote as it unloaded, reaches the file.
     if (!fast)
         m_store.sync();
     hide();
@@ -511,23 +510,24 @@ viewer::Tolk *MainWindow::viewerWindow() const
     return m_viewer.data();
 }
 
+std::optional<QString> MainWindow::selectedListWord() const
+{
+    if (!m_dictionary || m_dictionary->selectedRow() < 0)
+        return std::nullopt;
+    return m_dictionary->selectedWord();
+}
+
 void MainWindow::openViewer()
 {
     if (!m_viewer) {
+        // A new viewer starts with an empty history, its "Back" button disabled.
         viewer::Tolk::Context context;
-        books::DictionaryPane *dictionary = m_dictionary;
-        if (dictionary) {
+        if (books::DictionaryPane *dictionary = m_dictionary) {
             context.books = [dictionary] {
                 return viewer::interpretationBooks(dictionary->catalogue());
             };
-            context.selectedWord = [dictionary]() -> std::optional<QString> {
-                if (dictionary->selectedRow() < 0)
-                    return std::nullopt;
-                return dictionary->selectedWord();
-            };
-        } else {
-            context.selectedWord = [] { return std::optional<QString>(); };
         }
+        context.selectedWord = [this] { return selectedListWord(); };
         context.litHasFocus = [this] { return m_litHasFocus; };
         context.mainTopTwips = platform::pixelsToTwips(y());
         auto *window = new viewer::Tolk(std::move(context), &m_store, this);
@@ -537,29 +537,24 @@ void MainWindow::openViewer()
             m_tolk->setChecked(false);
         });
         m_viewer = window;
-        window->button(QStringLiteral("Back"))->setEnabled(false);
         // The load restores the geometry and shows the selected word; with nothing to show it
         // has said so, and the window goes again.
         if (!window->load()) {
             window->close();
             return;
         }
-        window->show();
-        window->raise();
-        window->activateWindow();
-        return;
+    } else {
+        // Already open: on the selected word, out of the task bar if it was minimised. The
+        // history buttons follow the history, also when the word was already shown.
+        if (m_viewer->isMinimized())
+            m_viewer->showNormal();
+        if (const std::optional<QString> word = selectedListWord(); word && !m_litHasFocus)
+            m_viewer->ShowInterpretation(*word);
+        m_viewer->CheckBack();
     }
-    // Already open: bring it forward (out of the task bar, too) on the selected word.
-    m_viewer->button(QStringLiteral("Back"))->setEnabled(false);
-    if (m_viewer->isMinimized())
-        m_viewer->showNormal();
     m_viewer->show();
     m_viewer->raise();
     m_viewer->activateWindow();
-    if (!m_litHasFocus && m_dictionary && m_dictionary->selectedRow() >= 0)
-        m_viewer->ShowInterpretation(m_dictionary->selectedWord());
-    // The history buttons follow the history again, also when the word was already shown.
-    m_viewer->CheckBack();
 }
 
 void MainWindow::closeViewer()

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -214,6 +215,8 @@ private:
     void updateWindowKeys();
     void showBooksWarning();
     void openViewer();
+    // The word list's selected word; none without a selection.
+    std::optional<QString> selectedListWord() const;
     void closeViewer();
 
     platform::SettingsStore &m_store;
