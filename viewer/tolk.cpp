@@ -168,6 +168,7 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b->setFocusPolicy(Qt::NoFocus);
         m_toolbar->addWidget(b);
+        m_buttons.append(b);
     }
     m_backMenu = new QMenu(this);
     button(QStringLiteral("Back"))->setMenu(m_backMenu);
@@ -409,27 +410,23 @@ void Tolk::resizeEvent(QResizeEvent *event)
 
 void Tolk::fitToolbar()
 {
-    const QList<QToolButton *> buttons =
-        m_toolbar->findChildren<QToolButton *>(QString(), Qt::FindDirectChildrenOnly);
-    int withCaptions = 0;
-    for (QToolButton *b : buttons) {
-        if (b->objectName() == QLatin1String("qt_toolbar_ext_button"))
-            continue;
-        const Qt::ToolButtonStyle style = b->toolButtonStyle();
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        withCaptions += b->sizeHint().width() + m_toolbar->layout()->spacing();
-        b->setToolButtonStyle(style);
+    // The width the buttons need with their captions, measured once.
+    if (m_captionsWidth == 0) {
+        for (QToolButton *b : std::as_const(m_buttons)) {
+            const Qt::ToolButtonStyle style = b->toolButtonStyle();
+            b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+            m_captionsWidth += b->sizeHint().width() + m_toolbar->layout()->spacing();
+            b->setToolButtonStyle(style);
+        }
+        const QMargins margins = m_toolbar->contentsMargins();
+        m_captionsWidth += margins.left() + margins.right() +
+                           2 * m_toolbar->style()->pixelMetric(QStyle::PM_ToolBarItemMargin) +
+                           m_toolbar->style()->pixelMetric(QStyle::PM_ToolBarHandleExtent);
     }
-    const QMargins margins = m_toolbar->contentsMargins();
-    withCaptions += margins.left() + margins.right() +
-                    2 * m_toolbar->style()->pixelMetric(QStyle::PM_ToolBarItemMargin) +
-                    m_toolbar->style()->pixelMetric(QStyle::PM_ToolBarHandleExtent);
     const Qt::ToolButtonStyle wanted =
-        withCaptions <= width() ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly;
-    for (QToolButton *b : buttons) {
-        if (b->objectName() != QLatin1String("qt_toolbar_ext_button"))
-            b->setToolButtonStyle(wanted);
-    }
+        m_captionsWidth <= width() ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly;
+    for (QToolButton *b : std::as_const(m_buttons))
+        b->setToolButtonStyle(wanted);
 }
 
 void Tolk::keyPressEvent(QKeyEvent *event)

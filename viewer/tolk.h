@@ -132,6 +132,8 @@ private:
     Context m_context;
     platform::SettingsStore *m_settings;
     QToolBar *m_toolbar = nullptr;
+    QList<QToolButton *> m_buttons;
+    int m_captionsWidth = 0;
     QFrame *m_frame = nullptr;
     InterpretationView *m_view = nullptr;
     QMenu *m_backMenu = nullptr;
