@@ -1,4 +1,4 @@
-#include "dream_tables.h"
+#include "calendar/dream_tables.h"
 
 #include <cstddef>
 

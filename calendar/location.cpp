@@ -1,4 +1,4 @@
-#include "location.h"
+#include "calendar/location.h"
 
 #include <cmath>
 

@@ -1,18 +1,20 @@
-# Common compile settings for every Kelmor target.
-add_library(kelmor_options INTERFACE)
-target_compile_options(kelmor_options INTERFACE -Wall -Wextra)
+# Common compile settings for every Kelmor target: warnings, warnings as errors, sanitizers.
+add_library(kelmor_build_flags INTERFACE)
+target_compile_options(kelmor_build_flags INTERFACE -Wall -Wextra)
 if(KELMOR_WERROR)
-    target_compile_options(kelmor_options INTERFACE -Werror)
+    target_compile_options(kelmor_build_flags INTERFACE -Werror)
 endif()
 if(KELMOR_SANITIZE)
-    target_compile_options(kelmor_options INTERFACE
+    target_compile_options(kelmor_build_flags INTERFACE
         -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
-    target_link_options(kelmor_options INTERFACE -fsanitize=address,undefined)
+    target_link_options(kelmor_build_flags INTERFACE -fsanitize=address,undefined)
 endif()
 
-# kelmor_target(<target>): apply the project's warnings and sanitizer flags.
+# kelmor_target(<target>): the project's compile settings, and includes from the repository's
+# root ("books/catalogue.h", "platform/settings.h").
 function(kelmor_target target)
-    target_link_libraries(${target} PRIVATE kelmor_options)
+    target_link_libraries(${target} PRIVATE kelmor_build_flags)
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
 # kelmor_gtest(<name> [QT] SOURCES ... LIBS ...): a GoogleTest executable registered with CTest.

@@ -1,4 +1,4 @@
-#include "qt_timezone.h"
+#include "platform/qt_timezone.h"
 
 #include <QDateTime>
 

@@ -1,2 +1,0 @@
-# Start-up, rebuild and search costs of the dictionary (included from CMakeLists.txt).
-kelmor_benchmark(bench_catalogue SOURCES bench_catalogue.cpp LIBS kelmor_books)
