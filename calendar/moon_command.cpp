@@ -2,6 +2,7 @@
 
 #include "astro/mMath.h"
 #include "calendar/location.h"
+#include "calendar/location_settings.h"
 #include "calendar/lunarday.h"
 #include "platform/qt_timezone.h"
 #include "platform/settings.h"
@@ -133,33 +134,6 @@ Options parseOptions(const QStringList &args)
     if (options.latitude.has_value() != options.longitude.has_value())
         throw UsageError(QStringLiteral("--lat и --lon задаются вместе"));
     return options;
-}
-
-// A settings value read as a 16-bit integer; one that does not fit gives the default.
-std::int16_t readShort(const platform::SettingsStore &store, const char *key, std::int16_t def)
-{
-    const int value = store.readInt(platform::LocationSection, QString::fromLatin1(key), def);
-    if (value < std::numeric_limits<std::int16_t>::min() ||
-        value > std::numeric_limits<std::int16_t>::max())
-        return def;
-    return std::int16_t(value);
-}
-
-Location storedLocation()
-{
-    const platform::SettingsStore store;
-    Location place;
-    place.cityName =
-        store.read(platform::LocationSection, QStringLiteral("CityName"), QStringLiteral("Москва"))
-            .toStdString();
-    place.sGraduses = readShort(store, "SGraduses", 55);
-    place.sMinutes = readShort(store, "SMinutes", 45);
-    place.sM = readShort(store, "SM", 1);
-    place.dGraduses = readShort(store, "DGraduses", 37);
-    place.dMinutes = readShort(store, "DMinutes", 35);
-    place.dM = readShort(store, "DM", 1);
-    place.derive();
-    return place;
 }
 
 Location locationAt(double latitude, double longitude)
@@ -338,7 +312,7 @@ int runMoonCommand(const QStringList &args)
     }
 
     const Location place =
-        options.latitude ? locationAt(*options.latitude, *options.longitude) : storedLocation();
+        options.latitude ? locationAt(*options.latitude, *options.longitude) : readLocation(platform::SettingsStore());
     const platform::QtTimeZoneProvider zone;
     try {
         const DateTime moment = options.at ? *options.at : now();

@@ -1,0 +1,44 @@
+#include "calendar/location_settings.h"
+
+#include "platform/settings.h"
+
+namespace kelmor::calendar {
+
+namespace {
+
+// The stored value when it is a whole number within [low, high], else the default.
+std::int16_t readInRange(const platform::SettingsStore &store, const char *key, int low, int high,
+                         std::int16_t defaultValue)
+{
+    const int value = store.readInt(platform::LocationSection, QString::fromLatin1(key), defaultValue);
+    return value >= low && value <= high ? std::int16_t(value) : defaultValue;
+}
+
+// A hemisphere sign: 1 (north or east) or -1 (south or west); anything else is the default.
+std::int16_t readSign(const platform::SettingsStore &store, const char *key)
+{
+    const int value = store.readInt(platform::LocationSection, QString::fromLatin1(key), 1);
+    return value == -1 ? std::int16_t(-1) : std::int16_t(1);
+}
+
+} // namespace
+
+Location readLocation(const platform::SettingsStore &store)
+{
+    const Location defaults;
+    Location place;
+    place.cityName = store
+                         .read(platform::LocationSection, QStringLiteral("CityName"),
+                               QString::fromStdString(defaults.cityName))
+                         .toStdString();
+    place.sGraduses = readInRange(store, "SGraduses", 0, 90, defaults.sGraduses);
+    place.sMinutes = readInRange(store, "SMinutes", 0, 59, defaults.sMinutes);
+    place.sM = readSign(store, "SM");
+    place.dGraduses = readInRange(store, "DGraduses", 0, 180, defaults.dGraduses);
+    place.dMinutes = readInRange(store, "DMinutes", 0, 59, defaults.dMinutes);
+    place.dM = readSign(store, "DM");
+    place.derive();
+    return place;
+}
+
+} // namespace kelmor::calendar

@@ -1,0 +1,19 @@
+#pragma once
+
+// The observer's place as the settings store keeps it (section "UserLocation").
+
+#include "calendar/location.h"
+
+namespace kelmor::platform {
+class SettingsStore;
+}
+
+namespace kelmor::calendar {
+
+// Reads CityName and the six numeric keys and derives the decimal degrees. A value that is
+// missing, does not convert, or lies outside its range (latitude degrees 0..90, longitude
+// degrees 0..180, minutes 0..59, signs 1 or -1) gives that key's default, so a damaged file can
+// never put the observer thousands of degrees away.
+Location readLocation(const platform::SettingsStore &store);
+
+} // namespace kelmor::calendar
