@@ -1,7 +1,9 @@
 #include "platform/settings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStorageInfo>
 #include <QStringList>
 
 #include <array>
@@ -119,10 +121,46 @@ void SettingsStore::writeDouble(const QString &section, const QString &key, doub
     write(section, key, formatSettingsDouble(value));
 }
 
-void SettingsStore::sync()
+namespace {
+
+// Why the settings file at path cannot be written, in the user's words.
+QString saveFailureReason(const QString &path)
 {
-    if (m_settings)
-        m_settings->sync();
+    const QFileInfo file(path);
+    QFileInfo folder(file.absolutePath());
+    // The nearest folder of the path that exists: a missing folder is created when saving.
+    while (!folder.exists() && folder.absoluteFilePath() != folder.absolutePath())
+        folder = QFileInfo(folder.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("путь к папке занят файлом %1")
+            .arg(QDir::toNativeSeparators(folder.absoluteFilePath()));
+    if (file.exists() && file.isDir())
+        return QStringLiteral("на месте файла находится папка");
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("файл доступен только для чтения");
+    if (!folder.isWritable())
+        return QStringLiteral("нет права записи в папку %1")
+            .arg(QDir::toNativeSeparators(folder.absoluteFilePath()));
+    const QStorageInfo volume(folder.absoluteFilePath());
+    if (volume.isReadOnly())
+        return QStringLiteral("диск доступен только для чтения");
+    if (volume.isValid() && volume.bytesAvailable() < 4096)
+        return QStringLiteral("на диске нет свободного места");
+    return QStringLiteral("ошибка записи");
+}
+
+} // namespace
+
+bool SettingsStore::sync(QString *failureReason)
+{
+    if (!m_settings)
+        return true;
+    m_settings->sync();
+    if (m_settings->status() == QSettings::NoError)
+        return true;
+    if (failureReason)
+        *failureReason = saveFailureReason(m_settings->fileName());
+    return false;
 }
 
 QString SettingsStore::fileName() const

@@ -50,8 +50,9 @@ public:
     // Decimal text of the value as a single-precision number ("6100", "1234.5").
     void writeDouble(const QString &section, const QString &key, double value);
 
-    // Flushes pending writes to the file.
-    void sync();
+    // Flushes pending writes to the file. False when the file could not be written (its old
+    // content stays as it was); failureReason then says why, in Russian.
+    bool sync(QString *failureReason = nullptr);
     // The file behind the store.
     QString fileName() const;
 
