@@ -8,7 +8,8 @@ namespace kelmor::shell {
 
 using platform::SettingsSection;
 
-WindowGeometry readWindowGeometry(const platform::SettingsStore &store, QSizeF screen)
+WindowGeometry readWindowGeometry(const platform::SettingsStore &store, QSizeF screen,
+                                  const QList<QRectF> &desktop)
 {
     WindowGeometry g;
     g.height = store.readDouble(SettingsSection, QStringLiteral("Height"), DefaultHeightTwips);
@@ -17,10 +18,10 @@ WindowGeometry readWindowGeometry(const platform::SettingsStore &store, QSizeF s
                              screen.height() / 2 - g.height / 2);
     g.left =
         store.readDouble(SettingsSection, QStringLiteral("Left"), screen.width() / 2 - g.width / 2);
-    return correctGeometry(g, screen);
+    return correctGeometry(g, screen, desktop);
 }
 
-WindowGeometry correctGeometry(WindowGeometry g, QSizeF screen)
+WindowGeometry correctGeometry(WindowGeometry g, QSizeF screen, const QList<QRectF> &desktop)
 {
     if (g.top < 1)
         g.top = screen.height() / 2 - g.height / 2;
@@ -35,13 +36,31 @@ WindowGeometry correctGeometry(WindowGeometry g, QSizeF screen)
     if (g.height < MinimumHeightTwips)
         g.height = MinimumHeightTwips;
 
-    // Keep the window reachable: a place off the screen (beyond its right or bottom edge, or
-    // above or left of it after centring a window that was taller or wider than the screen)
-    // becomes the centre for the corrected size, never above or left of the screen's corner.
-    if (g.top < 0 || g.top >= screen.height())
-        g.top = std::max(0.0, screen.height() / 2 - g.height / 2);
-    if (g.left < 0 || g.left >= screen.width())
-        g.left = std::max(0.0, screen.width() / 2 - g.width / 2);
+    // Keep the window reachable: its top-left corner must lie on one of the screens. When it
+    // does not, the coordinate that no screen spans is centred on the primary screen (both
+    // when neither is), never above or left of the screen's corner.
+    const QList<QRectF> areas =
+        desktop.isEmpty() ? QList<QRectF>{QRectF(QPointF(0, 0), screen)} : desktop;
+    const auto spans = [](double from, double length, double value) {
+        return value >= from && value < from + length;
+    };
+    bool onScreen = false;
+    bool topSpanned = false;
+    bool leftSpanned = false;
+    for (const QRectF &a : areas) {
+        const bool top = spans(a.top(), a.height(), g.top);
+        const bool left = spans(a.left(), a.width(), g.left);
+        onScreen = onScreen || (top && left);
+        topSpanned = topSpanned || top;
+        leftSpanned = leftSpanned || left;
+    }
+    if (!onScreen) {
+        const bool centreBoth = topSpanned == leftSpanned;
+        if (!topSpanned || centreBoth)
+            g.top = std::max(0.0, screen.height() / 2 - g.height / 2);
+        if (!leftSpanned || centreBoth)
+            g.left = std::max(0.0, screen.width() / 2 - g.width / 2);
+    }
     return g;
 }
 

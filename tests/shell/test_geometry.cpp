@@ -101,3 +101,31 @@ TEST(WindowGeometry, MissingFileStartsOnDefaults)
               (WindowGeometry{Screen.height() / 2 - 3050, Screen.width() / 2 - 2050, 4100, 6100}));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("missing"))));
 }
+
+TEST(WindowGeometry, APlaceOnAnotherScreenIsKept)
+{
+    // The primary screen 1280 × 1024 at the origin; a second 1920 × 1080 to its right; a third
+    // 1024 × 768 below the primary. Available areas in twips.
+    const QList<QRectF> desktop{QRectF(0, 0, 1280 * 15, 1024 * 15),
+                                QRectF(1280 * 15, 0, 1920 * 15, 1080 * 15),
+                                QRectF(0, 1024 * 15, 1024 * 15, 768 * 15)};
+    const double sw = Screen.width(), sh = Screen.height();
+    struct Case
+    {
+        const char *name;
+        WindowGeometry stored, expected; // top, left, width, height
+    };
+    const Case cases[] = {
+        {"on the second screen", {1500, 25000, 5000, 7000}, {1500, 25000, 5000, 7000}},
+        {"below the primary", {17000, 3000, 5000, 7000}, {17000, 3000, 5000, 7000}},
+        {"right of every screen: left centred", {1500, 60000, 5000, 7000},
+         {1500, sw / 2 - 2500, 5000, 7000}},
+        {"below the second screen, where no screen is: both centred",
+         {17000, 25000, 5000, 7000},
+         {sh / 2 - 3500, sw / 2 - 2500, 5000, 7000}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(kelmor::shell::correctGeometry(c.stored, Screen, desktop), c.expected);
+    }
+}
