@@ -32,28 +32,6 @@ int floorLog2(std::size_t n)
 
 } // namespace
 
-QString StatusText(std::int64_t totalArticles)
-{
-    return QString::number(totalArticles) + QStringLiteral(" слованых статей; ~") +
-           QString::number(5 * totalArticles) + QStringLiteral(" толкований");
-}
-
-QString IfLong(const QString &text, int limit)
-{
-    if (limit < 1)
-        return {};
-    if (limit < text.size())
-        return text.left(limit - 1) + QStringLiteral("...");
-    return text;
-}
-
-int WhatLong(int innerWidthTwips, int imageWidthTwips, int labelLeftTwips)
-{
-    const int room = innerWidthTwips - imageWidthTwips - labelLeftTwips;
-    // Rounded down, also for a negative room.
-    return room >= 0 ? room / 85 : -((-room + 84) / 85);
-}
-
 std::u16string FoldCase(QStringView text)
 {
     std::u16string out;

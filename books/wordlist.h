@@ -17,15 +17,6 @@ namespace kelmor::books {
 
 class Catalogue;
 
-// "N слованых статей; ~5N толкований".
-QString StatusText(std::int64_t totalArticles);
-// A text shortened to limit characters: the first limit - 1 characters and "..."; the text
-// unchanged when it fits; empty when limit < 1.
-QString IfLong(const QString &text, int limit);
-// How many characters of the status text fit: (inner width of the window - width of the status
-// image - left edge of the status label) / 85, all in twips, rounded down.
-int WhatLong(int innerWidthTwips, int imageWidthTwips, int labelLeftTwips);
-
 // Simple case folding of each character: the comparison the search uses ("ё" and "е" stay
 // different). Keeps the length in UTF-16 code units.
 std::u16string FoldCase(QStringView text);

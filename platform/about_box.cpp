@@ -14,7 +14,7 @@ FormAbout::FormAbout(QWidget *parent)
     setObjectName(QStringLiteral("FormAbout"));
     setWindowTitle(QStringLiteral("О программе"));
 
-    auto *title = new QLabel(QStringLiteral("Сонник ZEL Kelmor 3"), this);
+    auto *title = new QLabel(ApplicationTitle, this);
     QFont font = title->font();
     font.setPointSizeF(font.pointSizeF() * 1.5);
     font.setBold(true);

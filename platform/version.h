@@ -4,6 +4,12 @@
 
 namespace kelmor::platform {
 
+// The program's name: the main window's caption before its version.
+inline const QString ProgramName = QStringLiteral("Сонник ZEL Kelmor");
+// The program's title: the caption of message boxes without one of their own, the tray icon's
+// tooltip, the splash screen and the about box.
+inline const QString ApplicationTitle = ProgramName + QStringLiteral(" 3");
+
 // The program's version: major.minor.patch of the project version, each without leading zeros,
 // followed directly by the comments text (empty by default), e.g. "3.1.0".
 QString VersionString();

@@ -1,7 +1,6 @@
 #include "shell/main_window.h"
 
-#include "books/dictionary_pane.h"
-#include "books/wordlist.h"
+#include "calendar/location_settings.h"
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
@@ -9,9 +8,13 @@
 #include "platform/twips.h"
 #include "platform/version.h"
 #include "shell/app_icon.h"
+#include "shell/dictionary_pane.h"
+#include "shell/geometry.h"
 #include "shell/link_label.h"
 #include "shell/logging.h"
+#include "shell/pane_accordion.h"
 #include "shell/startup.h"
+#include "shell/status_caption.h"
 #include "viewer/catalogue_books.h"
 #include "viewer/messages.h"
 #include "viewer/tolk.h"
@@ -31,57 +34,45 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
-#include <QVBoxLayout>
 
-#include <limits>
+#include <cstdio>
 
 namespace kelmor::shell {
 
-using platform::LocationSection;
 using platform::SettingsSection;
 using platform::twipsToPixels;
 
 namespace {
 
-// Designed caption; the load appends a space and VersionString.
-const QString DesignedCaption = QStringLiteral("Сонник ZEL Kelmor");
 // Minimum tracking size while the user resizes, in pixels.
 constexpr QSize MinimumTrackingSize(260, 360);
-// Caption of the warning about books that could not be opened: the application title.
-const QString BooksWarningCaption = QStringLiteral("Сонник ZEL Kelmor 3");
-// Height of a pane's header strip: 330 twips.
-constexpr int HeaderStripTwips = 330;
-// Width of the status image at the right end of the status bar; 85 twips per status character.
-constexpr int StatusImageTwips = 255;
+// The busy animation runs this long after a rebuild; the splash closes this long after the
+// window first shows or is activated.
+constexpr int BusyAnimationMs = 2000;
+constexpr int SplashCloseMs = 300;
 
-// A pane's header strip: its caption, and at its right end the state image (the arrow points
-// to the pane that is open).
-QToolButton *makeHeaderStrip(const QString &name, const QString &caption, QWidget *parent)
+// The available areas of every screen, in twips.
+QList<QRectF> desktopTwips()
 {
-    auto *strip = new QToolButton(parent);
-    strip->setObjectName(name);
-    strip->setText(caption);
-    strip->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    strip->setAutoRaise(true);
-    strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    strip->setFixedHeight(twipsToPixels(HeaderStripTwips));
-    strip->setCursor(Qt::PointingHandCursor);
-    strip->setStyleSheet(QStringLiteral(
-        "QToolButton { text-align: left; font-weight: bold; color: #1f3a7a;"
-        " border-top: 1px solid palette(mid); border-bottom: 1px solid palette(mid);"
-        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f4f6fb, stop:1 #dde3f0); }"));
-    return strip;
+    QList<QRectF> areas;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect a = screen->availableGeometry();
+        areas.append(QRectF(platform::pixelsToTwips(a.x()), platform::pixelsToTwips(a.y()),
+                            platform::pixelsToTwips(a.width()),
+                            platform::pixelsToTwips(a.height())));
+    }
+    return areas;
 }
 
-std::int16_t readInt16(const platform::SettingsStore &store, const QString &key,
-                       std::int16_t defaultValue)
+void reportSaveFailureToUser(const QString &message)
 {
-    const int value = store.readInt(LocationSection, key, defaultValue);
-    if (value < std::numeric_limits<std::int16_t>::min() ||
-        value > std::numeric_limits<std::int16_t>::max())
-        return defaultValue;
-    return std::int16_t(value);
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    // Without a display to show it on, the terminal line is all the user gets.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") ||
+        QGuiApplication::platformName() == QLatin1String("minimal"))
+        return;
+    QMessageBox box(QMessageBox::Warning, platform::ApplicationTitle, message, QMessageBox::Ok);
+    box.exec();
 }
 
 } // namespace
@@ -109,6 +100,8 @@ MainWindow::MainWindow(platform::SettingsStore &store, Options options, QWidget 
             QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
         };
     }
+    if (!m_options.reportSaveFailure)
+        m_options.reportSaveFailure = reportSaveFailureToUser;
     buildUi();
 }
 
@@ -117,39 +110,82 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildUi()
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(DesignedCaption);
+    setWindowTitle(platform::ProgramName);
     setWindowIcon(applicationIcon());
 
-    m_toolbar = new QToolBar(this);
-    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
-    m_toolbar->setMovable(false);
-    m_toolbar->setFloatable(false);
-    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolbar->setIconSize(QSize(20, 20));
-    m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
-    addToolBar(Qt::TopToolBarArea, m_toolbar);
+    buildCommandToolbar();
 
-    auto addButton = [this](const QString &key, const QString &caption, const QString &tip,
-                            QStyle::StandardPixmap icon) {
-        QAction *action = m_toolbar->addAction(style()->standardIcon(icon), caption);
+    m_panes = new PaneAccordion(this);
+    setCentralWidget(m_panes);
+    connect(m_panes, &PaneAccordion::dictionaryShown, this, [this] {
+        if (!m_dictionary)
+            return;
+        m_dictionary->setDictionaryShown(true);
+        m_litHasFocus = false;
+    });
+    connect(m_panes, &PaneAccordion::literatureShown, this, [this] {
+        if (m_dictionary)
+            m_dictionary->setDictionaryShown(false);
+    });
+
+    buildStatusBar();
+
+    m_tray = new platform::TrayArea(this);
+    m_tray->setObjectName(QStringLiteral("Tray1"));
+    m_tray->setToolTip(platform::ApplicationTitle);
+    connect(m_tray, &platform::TrayArea::MouseDown, this, [this](int button) {
+        if (button == platform::TrayArea::LeftButton)
+            FromTray();
+    });
+
+    m_busyTimer = new QTimer(this);
+    m_busyTimer->setObjectName(QStringLiteral("Timer1"));
+    m_busyTimer->setInterval(BusyAnimationMs);
+    connect(m_busyTimer, &QTimer::timeout, this, &MainWindow::onBusyEnded);
+
+    m_splashTimer = new QTimer(this);
+    m_splashTimer->setObjectName(QStringLiteral("Timer2"));
+    m_splashTimer->setInterval(SplashCloseMs);
+    connect(m_splashTimer, &QTimer::timeout, this, &MainWindow::closeSplash);
+
+    buildWindowKeys();
+    connect(this, &MainWindow::secondaryWindowsClosing, this, &MainWindow::closeViewer);
+    connect(this, &MainWindow::windowsUnloading, this, &MainWindow::closeViewer);
+}
+
+void MainWindow::buildCommandToolbar()
+{
+    auto *toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar->setIconSize(QSize(20, 20));
+    toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, toolbar);
+
+    const auto addButton = [this, toolbar](const QString &key, const QString &caption,
+                                           const QString &tip, QStyle::StandardPixmap icon) {
+        QAction *action = toolbar->addAction(style()->standardIcon(icon), caption);
         action->setObjectName(key);
         action->setToolTip(tip);
         return action;
     };
-    m_tolk = addButton(QStringLiteral("Tolk"), QStringLiteral("Толкование"),
-                       QStringLiteral("Показать толкование / книгу (Enter)"),
-                       QStyle::SP_FileDialogContentsView);
-    m_tolk->setCheckable(true);
-    m_calen = addButton(QStringLiteral("Calen"), QStringLiteral("Календарь"),
-                        QStringLiteral("Календарь сбываемости снов (Ctrl+M)"),
-                        QStyle::SP_FileDialogDetailedView);
-    m_hlp = addButton(QStringLiteral("HLP"), QStringLiteral("Настройки"),
-                      QStringLiteral("Настройки программы"), QStyle::SP_FileDialogInfoView);
-    connect(m_tolk, &QAction::triggered, this, &MainWindow::ShowTolk);
-    connect(m_calen, &QAction::triggered, this, &MainWindow::ShowCalen);
-    connect(m_hlp, &QAction::triggered, this, &MainWindow::ShowOptions);
+    m_interpretAction = addButton(QStringLiteral("Tolk"), QStringLiteral("Толкование"),
+                                  QStringLiteral("Показать толкование / книгу (Enter)"),
+                                  QStyle::SP_FileDialogContentsView);
+    m_interpretAction->setCheckable(true);
+    m_calendarAction = addButton(QStringLiteral("Calen"), QStringLiteral("Календарь"),
+                                 QStringLiteral("Календарь сбываемости снов (Ctrl+M)"),
+                                 QStyle::SP_FileDialogDetailedView);
+    m_optionsAction = addButton(QStringLiteral("HLP"), QStringLiteral("Настройки"),
+                                QStringLiteral("Настройки программы"),
+                                QStyle::SP_FileDialogInfoView);
+    connect(m_interpretAction, &QAction::triggered, this, &MainWindow::ShowTolk);
+    connect(m_calendarAction, &QAction::triggered, this, &MainWindow::ShowCalen);
+    connect(m_optionsAction, &QAction::triggered, this, &MainWindow::ShowOptions);
 
-    // The header strip above the command toolbar, with the "О программе" link at its right.
+    // The strip above the command toolbar, with the "О программе" link at its right.
     auto *header = new QWidget(this);
     header->setObjectName(QStringLiteral("Image3"));
     auto *headerLayout = new QHBoxLayout(header);
@@ -165,69 +201,28 @@ void MainWindow::buildUi()
         ShowAbout();
         m_aboutLink->setCursor(Qt::PointingHandCursor);
     });
+}
 
-    auto *central = new QWidget(this);
-    central->setObjectName(QStringLiteral("PaneArea"));
-    m_paneLayout = new QVBoxLayout(central);
-    m_paneLayout->setContentsMargins(0, 0, 0, 0);
-    m_paneLayout->setSpacing(0);
-    setCentralWidget(central);
-
-    // The accordion: the literature pane under the command toolbar, the dictionary pane under
-    // it; the active one fills the height, the other shows only its header strip.
-    m_litHeader =
-        makeHeaderStrip(QStringLiteral("Picture1"), QStringLiteral("Литература"), central);
-    m_litContent = new QWidget(central);
-    m_litContent->setObjectName(QStringLiteral("Picture3"));
-    m_litLayout = new QVBoxLayout(m_litContent);
-    m_litLayout->setContentsMargins(2, 2, 4, 3);
-    m_dictHeader = makeHeaderStrip(QStringLiteral("Picture5"), QStringLiteral("Словарь"), central);
-    m_dictContent = new QWidget(central);
-    m_dictLayout = new QVBoxLayout(m_dictContent);
-    m_dictLayout->setContentsMargins(0, 2, 0, 0);
-    m_paneLayout->addWidget(m_litHeader);
-    m_paneLayout->addWidget(m_litContent, 1);
-    m_paneLayout->addWidget(m_dictHeader);
-    m_paneLayout->addWidget(m_dictContent, 1);
-    connect(m_litHeader, &QToolButton::clicked, this, &MainWindow::showLiterature);
-    connect(m_dictHeader, &QToolButton::clicked, this, &MainWindow::showDictionary);
-
-    m_statusBar = new QStatusBar(this);
-    m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    m_selectedWord = new QLabel(m_statusBar);
+void MainWindow::buildStatusBar()
+{
+    auto *statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    m_selectedWord = new QLabel(statusBar);
     m_selectedWord->setObjectName(QStringLiteral("Label6"));
     m_selectedWord->setStyleSheet(QStringLiteral("font-weight: bold;"));
-    m_statusBar->addWidget(m_selectedWord);
-    m_statusText = new QLabel(m_statusBar);
-    m_statusText->setObjectName(QStringLiteral("Label7"));
-    // The caption is shortened to the room it has; it never widens the window.
-    m_statusText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_statusText->installEventFilter(this);
-    m_statusBar->addWidget(m_statusText, 1);
-    m_process = new platform::ProcessAnimation(m_statusBar);
-    m_process->setObjectName(QStringLiteral("Process1"));
-    m_process->setVisible(false);
-    m_statusBar->addPermanentWidget(m_process);
-    setStatusBar(m_statusBar);
+    statusBar->addWidget(m_selectedWord);
+    m_statusCaption = new StatusCaption(statusBar);
+    m_statusCaption->setObjectName(QStringLiteral("Label7"));
+    statusBar->addWidget(m_statusCaption, 1);
+    m_busy = new platform::ProcessAnimation(statusBar);
+    m_busy->setObjectName(QStringLiteral("Process1"));
+    m_busy->setVisible(false);
+    statusBar->addPermanentWidget(m_busy);
+    setStatusBar(statusBar);
+}
 
-    m_tray = new platform::TrayArea(this);
-    m_tray->setObjectName(QStringLiteral("Tray1"));
-    m_tray->setToolTip(QStringLiteral("Сонник ZEL Kelmor 3"));
-    connect(m_tray, &platform::TrayArea::MouseDown, this, [this](int button) {
-        if (button == platform::TrayArea::LeftButton)
-            FromTray();
-    });
-
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(2000);
-    connect(m_timer1, &QTimer::timeout, this, &MainWindow::onTimer1);
-
-    m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    m_timer2->setInterval(300);
-    connect(m_timer2, &QTimer::timeout, this, &MainWindow::onTimer2);
-
+void MainWindow::buildWindowKeys()
+{
     // Keys the window handles before its controls, only while "Tolk" is enabled (the word list
     // is not empty); otherwise they reach the focused control.
     const auto addKey = [this](const QKeySequence &key, auto action) {
@@ -243,82 +238,66 @@ void MainWindow::buildUi()
     addKey(QKeySequence(Qt::Key_Return), enter);
     addKey(QKeySequence(Qt::Key_Enter), enter);
     addKey(QKeySequence(Qt::Key_Escape), [this] {
-        if (m_tolk->isChecked()) {
-            m_tolk->setChecked(false);
-            Q_EMIT tolkCloseRequested();
-        }
+        if (m_interpretAction->isChecked())
+            releaseInterpretation();
     });
     addKey(QKeySequence(Qt::CTRL | Qt::Key_M), [this] { ShowCalen(); });
     addKey(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { ShowOptions(); });
     updateWindowKeys();
-    connect(m_tolk, &QAction::changed, this, &MainWindow::updateWindowKeys);
-    connect(this, &MainWindow::tolkCloseRequested, this, &MainWindow::closeViewer);
-    connect(this, &MainWindow::secondaryWindowsClosing, this, &MainWindow::closeViewer);
-    connect(this, &MainWindow::windowsUnloading, this, &MainWindow::closeViewer);
-
-    // The designed state: the dictionary open, the literature collapsed to its header strip.
-    showDictionary();
+    connect(m_interpretAction, &QAction::changed, this, &MainWindow::updateWindowKeys);
 }
 
 void MainWindow::updateWindowKeys()
 {
     for (QShortcut *key : std::as_const(m_windowKeys))
-        key->setEnabled(m_tolk->isEnabled());
+        key->setEnabled(m_interpretAction->isEnabled());
 }
 
-void MainWindow::Load()
+void MainWindow::restoreGeometry()
 {
-    // 1. The settings names are the fixed constants of the settings store.
-    // 2. Data folders.
-    m_booksPath = platform::BooksPath();
-    m_textsPath = platform::TextsPath();
-    // 3. The menu transparency is read again below.
-    m_menuTransparency = 0;
-    // 4. Minimum tracking size, for the program under its own name only.
-    if (m_options.executableBaseName.toUpper() == QLatin1String("KELMOR"))
-        installMinimumSizeRule();
-    // 5. Geometry, in twips, with its corrections.
     QSizeF screenTwips(platform::pixelsToTwips(1024), platform::pixelsToTwips(768));
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         screenTwips = QSizeF(platform::pixelsToTwips(screen->geometry().width()),
                              platform::pixelsToTwips(screen->geometry().height()));
-    const WindowGeometry g = readWindowGeometry(m_store, screenTwips);
+    const WindowGeometry g = readWindowGeometry(m_store, screenTwips, desktopTwips());
     move(twipsToPixels(g.left), twipsToPixels(g.top));
     resize(twipsToPixels(g.width), twipsToPixels(g.height));
-    // 6. Caption.
-    setWindowTitle(DesignedCaption + QLatin1Char(' ') + platform::VersionString());
-    // 7. Location, then its decimal degrees (longitude first, then latitude).
-    calendar::Location location;
-    location.sGraduses = readInt16(m_store, QStringLiteral("SGraduses"), 55);
-    location.sMinutes = readInt16(m_store, QStringLiteral("SMinutes"), 45);
-    location.sM = readInt16(m_store, QStringLiteral("SM"), 1);
-    location.dGraduses = readInt16(m_store, QStringLiteral("DGraduses"), 37);
-    location.dMinutes = readInt16(m_store, QStringLiteral("DMinutes"), 35);
-    location.dM = readInt16(m_store, QStringLiteral("DM"), 1);
-    location.derive();
-    m_location = location;
-    // 8. Preferences.
+}
+
+void MainWindow::Load()
+{
+    // Data folders.
+    m_booksPath = platform::BooksPath();
+    m_textsPath = platform::TextsPath();
+    // The menu transparency is read again below.
+    m_menuTransparency = 0;
+    // Minimum tracking size, for the program under its own name only.
+    if (m_options.executableBaseName.toUpper() == QLatin1String("KELMOR")) {
+        setMinimumSize(MinimumTrackingSize);
+        m_minimumSizeRule = true;
+    }
+    // Geometry, in twips, with its corrections.
+    restoreGeometry();
+    setWindowTitle(platform::ProgramName + QLatin1Char(' ') + platform::VersionString());
+    // The observer's place, with its decimal degrees.
+    m_location = calendar::readLocation(m_store);
+    // Preferences.
     m_toTrayOnClose = m_store.readBool(SettingsSection, QStringLiteral("ToTray"), false);
     m_menuTransparency = m_store.readInt(SettingsSection, QStringLiteral("MenuTransp"), 205);
     m_adminCommands = m_store.read(SettingsSection, QStringLiteral("AdminCommands"));
     const int listMode = m_store.readInt(SettingsSection, QStringLiteral("ListMode"), 1);
-    // 9. List mode.
     SelectListMode(listMode == 1 ? 1 : 2);
-    // 10. Admin commands.
     CheckAdminSet();
-    // 11. Busy animation while the books load.
-    m_process->setVisible(true);
-    m_process->ProgressPlay();
-    // 12. Books (may end the program).
+    // Busy animation while the books load.
+    m_busy->setVisible(true);
+    m_busy->ProgressPlay();
+    // Books (may end the program), literature, last word.
     LoadBooks();
     if (m_ended)
         return;
-    // 13. Literature tree.
     ShowLit();
-    // 14. Last word.
     LoadLastWord();
-    // 15.
-    m_timer1->start();
+    m_busyTimer->start();
     qCInfo(lcShell) << "main window loaded";
 }
 
@@ -331,8 +310,10 @@ ExitState MainWindow::collectExitState() const
             WindowGeometry{platform::pixelsToTwips(y()), platform::pixelsToTwips(x()),
                            platform::pixelsToTwips(width()), platform::pixelsToTwips(height())};
     }
-    if (m_bookStates)
-        state.books = m_bookStates();
+    if (m_dictionary) {
+        for (const auto &[path, enabled] : m_dictionary->catalogue().states())
+            state.books.append({path, enabled});
+    }
     if (m_literatureStates) {
         const LiteratureStates lit = m_literatureStates();
         state.litNodes = lit.nodes;
@@ -343,39 +324,51 @@ ExitState MainWindow::collectExitState() const
     return state;
 }
 
+void MainWindow::saveUserState()
+{
+    saveExitState(m_store, collectExitState());
+    SaveLastWord();
+}
+
 void MainWindow::ExitApp(bool fast)
 {
     if (m_ended)
         return;
-    // 1. Tray icon.
+    // Tray icon and minimum size rule.
     m_tray->setVisible(false);
-    // 2. Minimum size rule.
-    removeMinimumSizeRule();
-    // 3. The user's state.
-    if (!fast) {
-        saveExitState(m_store, collectExitState());
-        SaveLastWord();
+    if (m_minimumSizeRule) {
+        setMinimumSize(0, 0);
+        m_minimumSizeRule = false;
     }
-    // 4. "article.doc" in the program's folder; a failure does not matter.
+    // The user's state.
+    if (!fast)
+        saveUserState();
+    // "article.doc" in the program's folder; a failure does not matter.
     const QString article = QDir(m_options.programFolder).filePath(QStringLiteral("article.doc"));
     if (QFileInfo::exists(article))
         QFile::remove(article);
-    // 5. Unloading must not divert to the tray.
+    // Unloading must not divert to the tray.
     m_toTrayOnClose = false;
-    // 6. Unload the windows.
+    // Unload the windows.
     m_exiting = true;
-    m_timer1->stop();
-    m_timer2->stop();
+    m_busyTimer->stop();
+    m_splashTimer->stop();
     if (m_about)
         m_about->close();
     if (m_splash)
         m_splash->close();
     Q_EMIT windowsUnloading();
-    // What was saved, with the geometry the viewer wrote as it unloaded, reaches the file.
-    if (!fast)
-        m_store.sync();
     hide();
-    // 7. End the process.
+    // What was saved, with the geometry the viewer wrote as it unloaded, reaches the file. A
+    // file that cannot be written keeps its old content, and the user hears why.
+    if (!fast) {
+        QString reason;
+        if (!m_store.sync(&reason)) {
+            m_options.reportSaveFailure(
+                QStringLiteral("Не удалось сохранить настройки в файл %1: %2")
+                    .arg(QDir::toNativeSeparators(m_store.fileName()), reason));
+        }
+    }
     m_ended = true;
     qCInfo(lcShell) << "exit" << (fast ? "without saving" : "with saving");
     m_options.endProcess();
@@ -422,12 +415,18 @@ void MainWindow::comeForward()
     qCInfo(lcShell) << "a second start asked to come forward";
     if (m_ended)
         return;
-    if (m_inTray || isHidden() || (windowState() & Qt::WindowMinimized)) {
+    // Only leaving the tray closes the secondary windows; a window that is merely minimised
+    // comes back with its viewer and history as they were.
+    if (m_inTray || isHidden()) {
         FromTray();
-        return;
+    } else {
+        if (windowState() & Qt::WindowMinimized)
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
     }
-    raise();
-    activateWindow();
+    qCInfo(lcShell) << "came forward";
 }
 
 void MainWindow::SelectListMode(int button)
@@ -437,7 +436,6 @@ void MainWindow::SelectListMode(int button)
     m_ordinaryList = button == 1;
     if (m_dictionary)
         m_dictionary->setListMode(button);
-    Q_EMIT listModeSelected(button);
 }
 
 void MainWindow::LoadBooks()
@@ -449,8 +447,8 @@ void MainWindow::LoadBooks()
         return m_store.readInt(platform::BooksSection, path, 1);
     };
     if (!m_dictionary->LoadBooks(m_booksPath, states))
-        return; // the catalogue has shown its message and called ExitApp(true)
-    m_tolk->setEnabled(m_dictionary->isTolkEnabled());
+        return; // the pane has shown its message and asked for ExitApp(true)
+    m_interpretAction->setEnabled(m_dictionary->isTolkEnabled());
 }
 
 void MainWindow::showBooksWarning()
@@ -460,22 +458,16 @@ void MainWindow::showBooksWarning()
     const QString text = m_booksWarning;
     m_booksWarning.clear();
     if (m_inTray) {
-        m_tray->showMessage(BooksWarningCaption, text);
+        m_tray->showMessage(platform::ApplicationTitle, text);
         return;
     }
-    QMessageBox box(QMessageBox::Warning, BooksWarningCaption, text, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Warning, platform::ApplicationTitle, text, QMessageBox::Ok, this);
     box.exec();
-}
-
-void MainWindow::LoadList()
-{
-    if (m_dictionary)
-        m_dictionary->LoadList();
 }
 
 void MainWindow::ShowLit()
 {
-    // The literature tree is built here.
+    // The literature tree is filled by its pane.
 }
 
 void MainWindow::LoadLastWord()
@@ -495,7 +487,7 @@ void MainWindow::SaveLastWord()
 void MainWindow::ShowTolk()
 {
     try {
-        if (m_tolk->isChecked())
+        if (m_interpretAction->isChecked())
             openViewer();
         else
             closeViewer();
@@ -503,11 +495,6 @@ void MainWindow::ShowTolk()
         viewer::showMessage(this, viewer::MessageIcon::Critical, QStringLiteral("ShowTolk"),
                             QString::fromUtf8(error.what()));
     }
-}
-
-viewer::Tolk *MainWindow::viewerWindow() const
-{
-    return m_viewer.data();
 }
 
 std::optional<QString> MainWindow::selectedListWord() const
@@ -522,7 +509,7 @@ void MainWindow::openViewer()
     if (!m_viewer) {
         // A new viewer starts with an empty history, its "Back" button disabled.
         viewer::Tolk::Context context;
-        if (books::DictionaryPane *dictionary = m_dictionary) {
+        if (DictionaryPane *dictionary = m_dictionary) {
             context.books = [dictionary] {
                 return viewer::interpretationBooks(dictionary->catalogue());
             };
@@ -534,7 +521,7 @@ void MainWindow::openViewer()
         // Closing the viewer, by any way, releases the button.
         connect(window, &viewer::Tolk::unloaded, this, [this] {
             m_viewer.clear(); // deleted later; a new press opens a new window
-            m_tolk->setChecked(false);
+            m_interpretAction->setChecked(false);
         });
         m_viewer = window;
         // The load restores the geometry and shows the selected word; with nothing to show it
@@ -563,15 +550,19 @@ void MainWindow::closeViewer()
         m_viewer->close();
 }
 
+void MainWindow::releaseInterpretation()
+{
+    m_interpretAction->setChecked(false);
+    closeViewer();
+}
+
 void MainWindow::ShowCalen()
 {
-    // The moon calendar window opens here.
     Q_EMIT calendarRequested();
 }
 
 void MainWindow::ShowOptions()
 {
-    // The options window opens here, on its first tab.
     Q_EMIT optionsRequested();
 }
 
@@ -584,47 +575,44 @@ void MainWindow::ShowAbout()
     m_about->exec();
 }
 
-void MainWindow::setDictionaryPane(QWidget *pane)
+void MainWindow::setDictionaryPane(DictionaryPane *pane)
 {
-    if (m_dictionaryPane == pane)
+    if (m_dictionary == pane)
         return;
-    delete m_dictionaryPane;
-    m_dictionaryPane = pane;
-    m_dictionary = qobject_cast<books::DictionaryPane *>(pane);
-    if (pane)
-        m_dictLayout->addWidget(pane, 1);
+    m_panes->setDictionaryPane(pane);
+    m_dictionary = pane;
     if (m_dictionary)
         connectDictionary();
 }
 
 void MainWindow::connectDictionary()
 {
-    books::DictionaryPane *d = m_dictionary;
-    connect(d, &books::DictionaryPane::splashCloseRequested, this, [this] {
+    DictionaryPane *d = m_dictionary;
+    connect(d, &DictionaryPane::splashCloseRequested, this, [this] {
         if (m_splash)
             m_splash->close();
     });
-    connect(d, &books::DictionaryPane::exitRequested, this, &MainWindow::ExitApp);
-    connect(d, &books::DictionaryPane::booksSkipped, this, [this](const QString &message) {
+    connect(d, &DictionaryPane::exitRequested, this, &MainWindow::ExitApp);
+    connect(d, &DictionaryPane::booksSkipped, this, [this](const QString &message) {
         // Shown once the splash screen has closed (as a notification in a tray start).
         m_booksWarning = message;
         if (!m_splash)
             QTimer::singleShot(0, this, &MainWindow::showBooksWarning);
     });
-    connect(d, &books::DictionaryPane::statusTextChanged, this, [this](const QString &text) {
-        m_fullStatus = text;
-        StText();
-    });
-    connect(d, &books::DictionaryPane::tolkEnabledChanged, m_tolk, &QAction::setEnabled);
-    connect(d, &books::DictionaryPane::selectedWordChanged, m_selectedWord, &QLabel::setText);
-    connect(d, &books::DictionaryPane::tolkRequested, this, [this] {
-        m_tolk->setChecked(true);
+    connect(d, &DictionaryPane::statusTextChanged, m_statusCaption, &StatusCaption::setFullText);
+    connect(d, &DictionaryPane::tolkEnabledChanged, m_interpretAction, &QAction::setEnabled);
+    connect(d, &DictionaryPane::selectedWordChanged, m_selectedWord, &QLabel::setText);
+    connect(d, &DictionaryPane::tolkRequested, this, [this] {
+        m_interpretAction->setChecked(true);
         ShowTolk();
     });
-    connect(d, &books::DictionaryPane::litFocusCleared, this, [this] { m_litHasFocus = false; });
+    connect(d, &DictionaryPane::litFocusCleared, this, [this] {
+        m_litHasFocus = false;
+        m_statusCaption->setFrozen(false);
+    });
     // A new word picked in the list starts the viewer's history again, and an open viewer
     // shows it.
-    connect(d, &books::DictionaryPane::itemClicked, this, [this](const QString &word) {
+    connect(d, &DictionaryPane::itemClicked, this, [this](const QString &word) {
         if (!m_viewer)
             return;
         m_viewer->clearHistory();
@@ -632,90 +620,19 @@ void MainWindow::connectDictionary()
             m_viewer->ShowInterpretation(word);
     });
     // A rebuilt list invalidates what the viewer shows.
-    connect(d, &books::DictionaryPane::viewerCloseRequested, this, &MainWindow::closeViewer);
-    connect(d, &books::DictionaryPane::busyStarted, this, [this] {
-        m_process->setVisible(true);
-        m_process->ProgressPlay();
+    connect(d, &DictionaryPane::viewerCloseRequested, this, &MainWindow::closeViewer);
+    connect(d, &DictionaryPane::busyStarted, this, [this] {
+        m_busy->setVisible(true);
+        m_busy->ProgressPlay();
     });
-    connect(d, &books::DictionaryPane::busyFinished, this, [this] { m_timer1->start(); });
-    connect(d, &books::DictionaryPane::listModeChanged, this,
+    connect(d, &DictionaryPane::busyFinished, this, [this] { m_busyTimer->start(); });
+    connect(d, &DictionaryPane::listModeChanged, this,
             [this](int button) { m_ordinaryList = button == 1; });
-    setBookStates([d] {
-        QList<ExitState::Book> out;
-        for (const auto &[path, enabled] : d->catalogue().states())
-            out.append({path, enabled});
-        return out;
-    });
 }
 
 void MainWindow::setLiteraturePane(QWidget *pane)
 {
-    if (m_literaturePane == pane)
-        return;
-    delete m_literaturePane;
-    m_literaturePane = pane;
-    if (pane)
-        m_litLayout->addWidget(pane, 1);
-}
-
-void MainWindow::showDictionary()
-{
-    m_dictionaryActive = true;
-    m_litContent->setVisible(false);
-    m_dictContent->setVisible(true);
-    m_litHeader->setArrowType(Qt::RightArrow);
-    m_dictHeader->setArrowType(Qt::DownArrow);
-    if (!m_dictionary)
-        return;
-    m_dictionary->setDictionaryShown(true);
-    m_litHasFocus = false;
-}
-
-void MainWindow::showLiterature()
-{
-    m_dictionaryActive = false;
-    m_dictContent->setVisible(false);
-    m_litContent->setVisible(true);
-    m_litHeader->setArrowType(Qt::DownArrow);
-    m_dictHeader->setArrowType(Qt::RightArrow);
-    if (m_dictionary)
-        m_dictionary->setDictionaryShown(false);
-    if (m_literaturePane)
-        m_literaturePane->setFocus(Qt::OtherFocusReason);
-}
-
-void MainWindow::StText()
-{
-    m_statusText->setToolTip(m_fullStatus);
-    // Characters that fit: the room from the label's left edge (after the selected word) to the
-    // status image, 85 twips per character. The label ends where the image begins, so the
-    // inner width is its right edge plus the image. Our font's characters are often wider than
-    // 85 twips, so the caption is shortened further until it fits: it ends in "..." instead of
-    // being cut off.
-    const int left = platform::pixelsToTwips(m_statusText->x());
-    const int inner = left + platform::pixelsToTwips(m_statusText->width()) + StatusImageTwips;
-    int limit = books::WhatLong(inner, StatusImageTwips, left);
-    const QFontMetrics metrics(m_statusText->font());
-    QString caption = books::IfLong(m_fullStatus, limit);
-    while (limit > 0 && metrics.horizontalAdvance(caption) > m_statusText->width())
-        caption = books::IfLong(m_fullStatus, --limit);
-    m_statusText->setText(caption);
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    // The status label moves when the selected word beside it changes, and resizes with the
-    // window and the status bar: its shortened caption follows.
-    if (watched == m_statusText &&
-        (event->type() == QEvent::Move || event->type() == QEvent::Resize) && !m_litHasFocus &&
-        !m_fullStatus.isEmpty())
-        StText();
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void MainWindow::setBookStates(std::function<QList<ExitState::Book>()> states)
-{
-    m_bookStates = std::move(states);
+    m_panes->setLiteraturePane(pane);
 }
 
 void MainWindow::setLiteratureStates(std::function<LiteratureStates()> states)
@@ -728,69 +645,36 @@ void MainWindow::setSplash(QWidget *splash)
     m_splash = splash;
 }
 
-void MainWindow::setStatusText(const QString &text)
-{
-    m_statusText->setText(text);
-}
-
-QAction *MainWindow::toolbarButton(const QString &key) const
-{
-    for (QAction *action : {m_tolk, m_calen, m_hlp}) {
-        if (action->objectName() == key)
-            return action;
-    }
-    return nullptr;
-}
-
-int MainWindow::wordListCount() const
-{
-    return m_dictionary ? m_dictionary->wordList().count() : 0;
-}
-
 void MainWindow::onActivated()
 {
-    if (m_startingUp && !m_timer2->isActive())
-        m_timer2->start();
-    const int words = wordListCount();
-    if (words > 0 && !m_litHasFocus && m_dictionary && m_dictionaryActive)
-        m_dictionary->listView()->setFocus(Qt::ActiveWindowFocusReason);
-    if (words == 0) {
-        m_tolk->setEnabled(false);
+    if (m_startingUp && !m_splashTimer->isActive())
+        m_splashTimer->start();
+    const bool words = m_dictionary && m_dictionary->wordList().count() > 0;
+    if (words && !m_litHasFocus && m_panes->isDictionaryActive())
+        m_dictionary->focusWordList();
+    if (!words) {
+        m_interpretAction->setEnabled(false);
         if (m_dictionary)
-            m_dictionary->searchField()->setEnabled(false);
+            m_dictionary->disableSearch();
     }
 }
 
-void MainWindow::onTimer1()
+void MainWindow::onBusyEnded()
 {
-    m_timer1->stop();
-    m_process->setVisible(false);
-    m_process->ProgressStop();
+    m_busyTimer->stop();
+    m_busy->setVisible(false);
+    m_busy->ProgressStop();
 }
 
-void MainWindow::onTimer2()
+void MainWindow::closeSplash()
 {
-    m_timer2->stop();
+    m_splashTimer->stop();
     if (m_splash) {
         qCInfo(lcShell) << "splash closed";
         m_splash->close();
     }
     if (!m_booksWarning.isEmpty())
         showBooksWarning();
-}
-
-void MainWindow::installMinimumSizeRule()
-{
-    setMinimumSize(MinimumTrackingSize);
-    m_minimumSizeRule = true;
-}
-
-void MainWindow::removeMinimumSizeRule()
-{
-    if (!m_minimumSizeRule)
-        return;
-    setMinimumSize(0, 0);
-    m_minimumSizeRule = false;
 }
 
 void MainWindow::changeEvent(QEvent *event)
@@ -807,8 +691,8 @@ void MainWindow::showEvent(QShowEvent *event)
     // good: close it after the first show as well.
     if (!m_shownOnce) {
         m_shownOnce = true;
-        if (m_startingUp && !m_timer2->isActive())
-            m_timer2->start();
+        if (m_startingUp && !m_splashTimer->isActive())
+            m_splashTimer->start();
     }
 }
 

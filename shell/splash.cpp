@@ -27,7 +27,7 @@ Splash::Splash(QWidget *parent)
     setFixedSize(platform::twipsToPixels(SplashWidthTwips),
                  platform::twipsToPixels(SplashHeightTwips));
 
-    auto *title = new QLabel(QStringLiteral("Сонник ZEL Kelmor 3"), this);
+    auto *title = new QLabel(platform::ApplicationTitle, this);
     QFont font = title->font();
     font.setPointSizeF(font.pointSizeF() * 1.8);
     font.setBold(true);

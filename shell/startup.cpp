@@ -1,6 +1,6 @@
 #include "shell/startup.h"
 
-#include "books/dictionary_pane.h"
+#include "shell/dictionary_pane.h"
 
 #include "platform/settings.h"
 #include "platform/single_instance.h"
@@ -96,7 +96,7 @@ int runApplication(int &argc, char **argv)
 
     platform::SettingsStore store;
     MainWindow window(store);
-    window.setDictionaryPane(new books::DictionaryPane);
+    window.setDictionaryPane(new DictionaryPane);
     // 3.
     window.setStartingUp(true);
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &window,

@@ -2,14 +2,14 @@
 // enabled states by full path, the menu actions, damaged books and the fatal conditions.
 
 #include "books/catalogue.h"
-#include "dictionary_fixture.h"
+#include "support/book_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <QHash>
 
 using namespace kelmor::books;
-using namespace kelmor::books::testing;
+using namespace kelmor::testing;
 
 namespace {
 

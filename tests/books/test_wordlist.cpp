@@ -6,14 +6,14 @@
 #include "books/engine/jet.h"
 #include "books/engine/jet_writer.h"
 #include "books/wordlist.h"
-#include "dictionary_fixture.h"
+#include "support/book_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 using namespace kelmor::books;
-using namespace kelmor::books::testing;
+using namespace kelmor::testing;
 
 namespace {
 
@@ -197,34 +197,4 @@ TEST(WordList, FastSearchEqualsThePlainWalkOnRandomPrefixes)
         }
         EXPECT_GT(found, 1000); // the prefixes hit often enough to mean something
     }
-}
-
-TEST(WordList, StatusTextAndShortening)
-{
-    EXPECT_EQ(StatusText(1200), "1200 слованых статей; ~6000 толкований");
-    EXPECT_EQ(StatusText(0), "0 слованых статей; ~0 толкований");
-    EXPECT_EQ(StatusText(500000), "500000 слованых статей; ~2500000 толкований");
-
-    const struct
-    {
-        const char *text;
-        int limit;
-        const char *expected;
-    } cases[] = {
-        {"Пересыпание", 5, "Пере..."},
-        {"Вода", 22, "Вода"},
-        {"Вода", 4, "Вода"},
-        {"Вода", 3, "Во..."},
-        {"Вода", 1, "..."},
-        {"Вода", 0, ""},
-        {"Вода", -3, ""},
-        {"", 5, ""},
-    };
-    for (const auto &tc : cases)
-        EXPECT_EQ(IfLong(QString::fromUtf8(tc.text), tc.limit), QString::fromUtf8(tc.expected))
-            << tc.text << " " << tc.limit;
-
-    EXPECT_EQ(WhatLong(6000, 255, 100), 66); // 5645 / 85
-    EXPECT_EQ(WhatLong(440, 255, 100), 1);
-    EXPECT_EQ(WhatLong(300, 255, 100), -1); // rounded down
 }

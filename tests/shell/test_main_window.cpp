@@ -3,8 +3,10 @@
 #include "platform/process_animation.h"
 #include "platform/settings.h"
 #include "platform/tray_area.h"
+#include "shell/dictionary_pane.h"
 #include "shell/link_label.h"
 #include "shell/main_window.h"
+#include "support/book_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,11 +21,15 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <memory>
 
+#include <sys/resource.h>
+
 using namespace kelmor::platform;
-using kelmor::shell::ExitState;
+using kelmor::shell::DictionaryPane;
 using kelmor::shell::MainWindow;
+using kelmor::testing::BookFolder;
 
 namespace {
 
@@ -61,11 +67,14 @@ protected:
     // What the file says, through a fresh reader.
     QString stored(const char *key, const QString &section = SettingsSection) const
     {
+        return stored(QString::fromUtf8(key), section);
+    }
+    QString stored(const QString &key, const QString &section) const
+    {
         QSettings raw(path(), QSettings::IniFormat);
         QString group = section;
         group.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        return raw.value(group + QLatin1Char('/') + escapeSettingsKey(QString::fromUtf8(key)))
-            .toString();
+        return raw.value(group + QLatin1Char('/') + escapeSettingsKey(key)).toString();
     }
 
     QByteArray fileBytes() const
@@ -78,6 +87,24 @@ protected:
 QSize screenSize()
 {
     return QGuiApplication::primaryScreen()->geometry().size();
+}
+
+// The window's controls, found as a user's tools find them: by their names.
+TrayArea *trayOf(const MainWindow &w)
+{
+    return w.findChild<TrayArea *>(QStringLiteral("Tray1"));
+}
+QTimer *busyTimerOf(const MainWindow &w)
+{
+    return w.findChild<QTimer *>(QStringLiteral("Timer1"));
+}
+ProcessAnimation *busyAnimationOf(const MainWindow &w)
+{
+    return w.findChild<ProcessAnimation *>(QStringLiteral("Process1"));
+}
+QAction *buttonOf(const MainWindow &w, const char *key)
+{
+    return w.findChild<QAction *>(QString::fromLatin1(key));
 }
 
 } // namespace
@@ -96,22 +123,25 @@ TEST_F(MainWindowTest, EmptyStoreLoadsOnDefaults)
     EXPECT_EQ(w->location().latitude, 557500);
     EXPECT_EQ(w->location().longitude, 375833);
     EXPECT_DOUBLE_EQ(w->location().longitudeDegrees(), 37.5833);
-    EXPECT_TRUE(w->ordinaryList());
     EXPECT_FALSE(w->toTrayOnClose());
     EXPECT_EQ(w->menuTransparency(), 205);
-    EXPECT_TRUE(w->adminCommands().isEmpty());
-    EXPECT_TRUE(w->minimumSizeRuleInstalled());
+    EXPECT_FALSE(w->isInTray()); // no admin command
+    EXPECT_EQ(w->minimumSize(), QSize(260, 360));
     EXPECT_TRUE(w->booksPath().endsWith(QStringLiteral("/ZEL Programming/ZEL Kelmor/3.1/Books")));
 
     // Busy animation until Timer1 (2000 ms) hides it.
-    EXPECT_TRUE(w->process()->isVisibleTo(w.get()));
-    EXPECT_TRUE(w->process()->isPlaying());
-    EXPECT_TRUE(w->timer1()->isActive());
-    EXPECT_EQ(w->timer1()->interval(), 2000);
-    w->timer1()->start(1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w->timer1()->isActive(); }, 2000));
-    EXPECT_FALSE(w->process()->isVisibleTo(w.get()));
-    EXPECT_FALSE(w->process()->isPlaying());
+    ProcessAnimation *busy = busyAnimationOf(*w);
+    QTimer *timer = busyTimerOf(*w);
+    ASSERT_NE(busy, nullptr);
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(busy->isVisibleTo(w.get()));
+    EXPECT_TRUE(busy->isPlaying());
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 2000);
+    timer->start(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !timer->isActive(); }, 2000));
+    EXPECT_FALSE(busy->isVisibleTo(w.get()));
+    EXPECT_FALSE(busy->isPlaying());
 
     // Reading wrote nothing.
     EXPECT_FALSE(QFile::exists(path()));
@@ -129,12 +159,12 @@ TEST_F(MainWindowTest, CommandToolbarButtons)
         {"HLP", "Настройки", "Настройки программы"},
     };
     for (const auto &b : buttons) {
-        QAction *action = w->toolbarButton(QString::fromLatin1(b.key));
+        QAction *action = buttonOf(*w, b.key);
         ASSERT_NE(action, nullptr) << b.key;
         EXPECT_EQ(action->text(), QString::fromUtf8(b.caption));
         EXPECT_EQ(action->toolTip(), QString::fromUtf8(b.tip));
     }
-    EXPECT_TRUE(w->toolbarButton(QStringLiteral("Tolk"))->isCheckable());
+    EXPECT_TRUE(buttonOf(*w, "Tolk")->isCheckable());
     EXPECT_NE(w->findChild<QObject *>(QStringLiteral("Toolbar1")), nullptr);
     EXPECT_NE(w->findChild<QObject *>(QStringLiteral("StatusBar1")), nullptr);
     EXPECT_NE(w->findChild<QObject *>(QStringLiteral("Label3")), nullptr);
@@ -145,7 +175,6 @@ TEST_F(MainWindowTest, MinimumSizeRuleOnlyUnderTheProgramsOwnName)
     for (const char *name : {"kelmor", "KELMOR", "Kelmor"}) {
         auto w = makeWindow(false, QString::fromLatin1(name));
         w->Load();
-        EXPECT_TRUE(w->minimumSizeRuleInstalled()) << name;
         EXPECT_EQ(w->minimumSize(), QSize(260, 360)) << name;
         w->ExitApp(true);
         EXPECT_EQ(w->minimumSize(), QSize(0, 0)) << name;
@@ -153,7 +182,7 @@ TEST_F(MainWindowTest, MinimumSizeRuleOnlyUnderTheProgramsOwnName)
     for (const char *name : {"kelmor-dev", "test_shell"}) {
         auto w = makeWindow(false, QString::fromLatin1(name));
         w->Load();
-        EXPECT_FALSE(w->minimumSizeRuleInstalled()) << name;
+        EXPECT_EQ(w->minimumSize(), QSize(0, 0)) << name;
     }
 }
 
@@ -170,29 +199,60 @@ TEST_F(MainWindowTest, LocationIsDerivedFromStoredDegreesAndMinutes)
     EXPECT_EQ(w->location().latitude, -338667);
     EXPECT_EQ(w->location().longitude, 1512000);
 
-    // Values that are no 16-bit whole numbers fall back to the defaults.
-    put(LocationSection, "SGraduses", "99999");
-    put(LocationSection, "SMinutes", "north");
+    // Values that are no whole numbers, or lie outside their ranges, are garbage: each gives
+    // its default, so the place stays on the globe.
+    const struct
+    {
+        const char *key;
+        const char *value;
+    } garbage[] = {
+        {"SGraduses", "-32768"}, {"SMinutes", "north"}, {"SM", "5"},
+        {"DGraduses", "181"},    {"DMinutes", "60"},    {"DM", "0"},
+    };
+    for (const auto &g : garbage)
+        put(LocationSection, g.key, g.value);
     auto w2 = makeWindow();
     w2->Load();
+    const kelmor::calendar::Location defaults;
     EXPECT_EQ(w2->location().sGraduses, 55);
     EXPECT_EQ(w2->location().sMinutes, 45);
+    EXPECT_EQ(w2->location().sM, 1);
+    EXPECT_EQ(w2->location().dGraduses, 37);
+    EXPECT_EQ(w2->location().dMinutes, 35);
+    EXPECT_EQ(w2->location().dM, 1);
+    EXPECT_EQ(w2->location().latitude, defaults.latitude);
+    EXPECT_EQ(w2->location().longitude, defaults.longitude);
+
+    // The ends of the ranges are places, not garbage: the pole and the date line, due west.
+    put(LocationSection, "SGraduses", "90");
+    put(LocationSection, "SMinutes", "0");
+    put(LocationSection, "SM", "1");
+    put(LocationSection, "DGraduses", "180");
+    put(LocationSection, "DMinutes", "59");
+    put(LocationSection, "DM", "-1");
+    auto w3 = makeWindow();
+    w3->Load();
+    EXPECT_EQ(w3->location().latitude, 900000);
+    EXPECT_EQ(w3->location().longitude, -1809833); // -(180 + 59/60) to four decimals
 }
 
 TEST_F(MainWindowTest, ExitInTheNormalStateSavesGeometryBooksAndListMode)
 {
+    // Two books, the second switched off by its toolbar button.
+    BookFolder books;
+    books.write({QStringLiteral("Миллер.book"), QStringLiteral("Миллер"), {QStringLiteral("Вода")}});
+    books.write({QStringLiteral("Ванга.book"), QStringLiteral("Ванга"), {QStringLiteral("Дом")}});
+    const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_DIRS", books.dataDir().toUtf8());
     auto w = makeWindow();
-    w->setBookStates([] {
-        return QList<ExitState::Book>{
-            {QStringLiteral("/usr/share/ZEL Programming/ZEL Kelmor/3.1/Books/Миллер.book"), true},
-            {QStringLiteral("/usr/share/ZEL Programming/ZEL Kelmor/3.1/Books/Ванга.book"), false},
-        };
-    });
+    w->setDictionaryPane(new DictionaryPane);
     w->setLiteratureStates([] {
         return MainWindow::LiteratureStates{
             {{QStringLiteral("f:Сны.lit"), QStringLiteral("1")}}, false, true};
     });
     w->Load();
+    qputenv("XDG_DATA_DIRS", dataDirs);
+    w->findChild<QAction *>(books.filePath(QStringLiteral("Ванга.book")))->trigger();
     w->move(40, 50);
     w->resize(300, 420);
 
@@ -207,9 +267,9 @@ TEST_F(MainWindowTest, ExitInTheNormalStateSavesGeometryBooksAndListMode)
     EXPECT_EQ(stored("Height"), QStringLiteral("6300"));
     EXPECT_EQ(stored("Width"), QStringLiteral("4500"));
     EXPECT_EQ(stored("ListMode"), QStringLiteral("1"));
-    EXPECT_EQ(stored("/usr/share/ZEL Programming/ZEL Kelmor/3.1/Books/Миллер.book", BooksSection),
+    EXPECT_EQ(stored(books.filePath(QStringLiteral("Миллер.book")), BooksSection),
               QStringLiteral("1"));
-    EXPECT_EQ(stored("/usr/share/ZEL Programming/ZEL Kelmor/3.1/Books/Ванга.book", BooksSection),
+    EXPECT_EQ(stored(books.filePath(QStringLiteral("Ванга.book")), BooksSection),
               QStringLiteral("0"));
     EXPECT_EQ(stored("f:Сны.lit", BooksSection), QStringLiteral("1"));
     EXPECT_EQ(stored("LitAExpanded"), QStringLiteral("False"));
@@ -224,6 +284,54 @@ TEST_F(MainWindowTest, ExitInTheNormalStateSavesGeometryBooksAndListMode)
     // A second ExitApp does nothing more.
     w->ExitApp(false);
     EXPECT_EQ(ends, 1);
+}
+
+TEST_F(MainWindowTest, SettingsThatCannotBeSavedAreReportedAndTheOldFileKept)
+{
+    // A full disk, as the process's file size limit makes one: the settings file may not grow.
+    put(SettingsSection, "Top", "1500");
+    const QByteArray before = fileBytes();
+    QStringList reports;
+    MainWindow::Options options;
+    options.trayAvailable = false;
+    options.programFolder = dir.path();
+    options.executableBaseName = QStringLiteral("kelmor");
+    options.endProcess = [this] { ++ends; };
+    options.reportSaveFailure = [&](const QString &message) { reports << message; };
+    {
+        MainWindow w(*store, options);
+        w.Load();
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const rlimit saved = limit;
+        limit.rlim_cur = rlim_t(before.size());
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        w.ExitApp(false);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+    }
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].startsWith(QStringLiteral("Не удалось сохранить настройки в файл ")))
+        << reports[0].toStdString();
+    EXPECT_TRUE(reports[0].contains(path())) << reports[0].toStdString();
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(fileBytes(), before);
+
+    // A folder in the way of the file: the reason names it.
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsStore blocked =
+        SettingsStore::atFile(dir.filePath(QStringLiteral("blocker/ZEL_Programming.conf")));
+    {
+        MainWindow w(blocked, options);
+        w.Load();
+        w.ExitApp(false);
+    }
+    ASSERT_EQ(reports.size(), 2);
+    EXPECT_TRUE(reports[1].contains(QStringLiteral("путь к папке занят файлом")))
+        << reports[1].toStdString();
 }
 
 TEST_F(MainWindowTest, ExitWhenMaximisedOrMinimisedLeavesTheGeometry)
@@ -263,10 +371,10 @@ TEST_F(MainWindowTest, FastExitWritesNothingButDeletesTheArticleFile)
         auto w = makeWindow(true);
         w->Load();
         w->ToTray();
-        ASSERT_TRUE(w->tray()->isVisible());
+        ASSERT_TRUE(trayOf(*w)->isVisible());
         w->ExitApp(true);
         EXPECT_EQ(ends, 1);
-        EXPECT_FALSE(w->tray()->isVisible());
+        EXPECT_FALSE(trayOf(*w)->isVisible());
         EXPECT_FALSE(QFile::exists(article));
     }
     store.reset();
@@ -284,19 +392,19 @@ TEST_F(MainWindowTest, ClosingFollowsTheToTraySetting)
     EXPECT_EQ(ends, 0);
     EXPECT_TRUE(w->isHidden());
     EXPECT_TRUE(w->isInTray());
-    EXPECT_TRUE(w->tray()->isVisible());
+    EXPECT_TRUE(trayOf(*w)->isVisible());
     EXPECT_TRUE(w->windowState() & Qt::WindowMinimized);
     EXPECT_TRUE(stored("Top").isEmpty());
 
     // A left click on the icon brings the window back in the normal state.
-    Q_EMIT w->tray()->MouseDown(TrayArea::LeftButton);
+    Q_EMIT trayOf(*w)->MouseDown(TrayArea::LeftButton);
     EXPECT_FALSE(w->isHidden());
     EXPECT_FALSE(w->windowState() & Qt::WindowMinimized);
-    EXPECT_FALSE(w->tray()->isVisible());
+    EXPECT_FALSE(trayOf(*w)->isVisible());
     EXPECT_FALSE(w->isInTray());
     EXPECT_EQ(secondary.count(), 1);
     // The right button belongs to the tray popup.
-    Q_EMIT w->tray()->MouseDown(TrayArea::RightButton);
+    Q_EMIT trayOf(*w)->MouseDown(TrayArea::RightButton);
     EXPECT_FALSE(w->isInTray());
 
     // With ToTray off, closing ends the program and saves.
@@ -329,7 +437,7 @@ TEST_F(MainWindowTest, AdminCommandGoToTray)
         auto w = makeWindow(c.trayAvailable);
         w->Load();
         EXPECT_EQ(w->isInTray(), c.inTray);
-        EXPECT_EQ(w->tray()->isVisible(), c.inTray);
+        EXPECT_EQ(trayOf(*w)->isVisible(), c.inTray);
         EXPECT_EQ(bool(w->windowState() & Qt::WindowMinimized), c.minimised);
         if (!c.trayAvailable) {
             EXPECT_TRUE(w->isVisible());
@@ -348,14 +456,23 @@ TEST_F(MainWindowTest, ComingForwardLeavesTrayMode)
     EXPECT_FALSE(w->isInTray());
     EXPECT_FALSE(w->windowState() & Qt::WindowMinimized);
 
-    // Minimised without a tray: restored as well.
+    // Minimised without a tray: restored as well, and its secondary windows stay open (only
+    // leaving the tray closes them).
     auto m = makeWindow(false);
+    QSignalSpy closing(m.get(), &MainWindow::secondaryWindowsClosing);
     m->Load();
     m->ToTray();
     ASSERT_TRUE(m->windowState() & Qt::WindowMinimized);
     m->comeForward();
     EXPECT_FALSE(m->windowState() & Qt::WindowMinimized);
     EXPECT_TRUE(m->isVisible());
+    EXPECT_EQ(closing.count(), 0);
+
+    // Leaving the tray does close them.
+    w->ToTray();
+    QSignalSpy trayClosing(w.get(), &MainWindow::secondaryWindowsClosing);
+    w->comeForward();
+    EXPECT_EQ(trayClosing.count(), 1);
 }
 
 TEST_F(MainWindowTest, AboutLinkHoversAndOpensTheAboutBoxModally)

@@ -1,11 +1,11 @@
 // The main window with real book files: the "Tolk" command and its keys opening and closing the
 // viewer, the keys while the word list is empty, the pane switch and the shortened status
 // caption.
-#include "books/dictionary_pane.h"
-#include "books/engine/book_writer.h"
 #include "books/wordlist.h"
 #include "platform/settings.h"
+#include "shell/dictionary_pane.h"
 #include "shell/main_window.h"
+#include "support/book_fixture.h"
 #include "viewer/interpretation_document.h"
 #include "viewer/messages.h"
 #include "viewer/tolk.h"
@@ -20,21 +20,18 @@
 #include <QListView>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <memory>
 
 using namespace kelmor;
+using kelmor::shell::DictionaryPane;
 using kelmor::shell::MainWindow;
+using kelmor::testing::BookFolder;
 
 namespace {
-
-std::u16string u16(const char *utf8)
-{
-    return QString::fromUtf8(utf8).toStdU16String();
-}
 
 struct Message
 {
@@ -48,21 +45,28 @@ class MainWindowBooksTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        const QString books = dir.filePath("share/ZEL Programming/ZEL Kelmor/3.1/Books");
-        ASSERT_TRUE(QDir().mkpath(books));
-        writeBook(books + "/a.book", "Первый",
-                  {{"Вода", "Про воду.", "Дом; Лес."},
-                   {"Дом", "Про дом.", "Вода."},
-                   {"Лес", "Про лес.", ""},
-                   {"Ёж", "Про ежа.", ""}});
-        writeBook(books + "/b.book", "Второй",
-                  {{"Вода", "Ещё про воду.", ""}, {"Арбуз", "Про арбуз.", ""}});
+        folder.write({QStringLiteral("a.book"),
+                     QStringLiteral("Первый"),
+                     {},
+                     {},
+                     {},
+                     {{"Вода", "Про воду.", "Дом; Лес."},
+                      {"Дом", "Про дом.", "Вода."},
+                      {"Лес", "Про лес.", {}},
+                      {"Ёж", "Про ежа.", {}}},
+                     QStringLiteral("Первый")});
+        folder.write({QStringLiteral("b.book"),
+                     QStringLiteral("Второй"),
+                     {},
+                     {},
+                     {},
+                     {{"Вода", "Ещё про воду.", {}}, {"Арбуз", "Про арбуз.", {}}},
+                     QStringLiteral("Второй")});
         m_oldDataDirs = qgetenv("XDG_DATA_DIRS");
-        qputenv("XDG_DATA_DIRS", dir.filePath("share").toUtf8());
+        qputenv("XDG_DATA_DIRS", folder.dataDir().toUtf8());
 
         store = std::make_unique<platform::SettingsStore>(
-            platform::SettingsStore::atFile(dir.filePath("ZEL_Programming.conf")));
+            platform::SettingsStore::atFile(folder.rootPath("ZEL_Programming.conf")));
         viewer::setMessageHandler([this](QWidget *, viewer::MessageIcon icon,
                                          const QString &caption, const QString &text) {
             messages.push_back({icon, caption, text});
@@ -70,15 +74,15 @@ protected:
 
         MainWindow::Options options;
         options.trayAvailable = false;
-        options.programFolder = dir.path();
+        options.programFolder = folder.root();
         options.executableBaseName = QStringLiteral("kelmor");
         options.endProcess = [] {};
         window = std::make_unique<MainWindow>(*store, options);
-        auto *pane = new books::DictionaryPane;
-        pane->setMessageHandler([this](QMessageBox::Icon, const QString &text) {
+        m_pane = new DictionaryPane;
+        m_pane->setMessageHandler([this](QMessageBox::Icon, const QString &text) {
             messages.push_back({viewer::MessageIcon::Warning, QString(), text});
         });
-        window->setDictionaryPane(pane);
+        window->setDictionaryPane(m_pane);
         window->Load();
         ASSERT_FALSE(window->hasEnded());
         window->show();
@@ -87,29 +91,10 @@ protected:
 
     void TearDown() override
     {
-        if (window && window->viewerWindow())
-            delete window->viewerWindow();
+        delete viewerWindow();
         window.reset();
         viewer::setMessageHandler({});
         qputenv("XDG_DATA_DIRS", m_oldDataDirs);
-    }
-
-    struct Record
-    {
-        const char *word;
-        const char *text;
-        const char *links;
-    };
-    static void writeBook(const QString &path, const char *name,
-                          std::initializer_list<Record> records)
-    {
-        books::BookSource source;
-        source.config.toolName = u16(name);
-        source.config.tolkName = u16(name);
-        for (const Record &r : records)
-            source.records.push_back(
-                {u16(r.word), u16(r.text), *r.links ? std::optional(u16(r.links)) : std::nullopt});
-        books::writeBookFile(source, path.toStdString());
     }
 
     void activateMain()
@@ -118,15 +103,28 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
 
-    books::DictionaryPane *pane() const { return window->dictionary(); }
-    QAction *tolk() const { return window->toolbarButton(QStringLiteral("Tolk")); }
-    viewer::Tolk *viewerWindow() const { return window->viewerWindow(); }
+    DictionaryPane *pane() const { return m_pane; }
+    QListView *listView() const { return m_pane->findChild<QListView *>("ListView1"); }
+    QLineEdit *searchField() const { return m_pane->findChild<QLineEdit *>("Text1"); }
+    QAction *bookButton(int n) const
+    {
+        return m_pane->findChild<QToolBar *>("Toolbar2")->actions().at(n);
+    }
+    QAction *tolk() const { return window->findChild<QAction *>("Tolk"); }
+    QLabel *selectedWordLabel() const { return window->findChild<QLabel *>("Label6"); }
+    QLabel *statusLabel() const { return window->findChild<QLabel *>("Label7"); }
+    // The viewer window, once a closed one has gone.
+    viewer::Tolk *viewerWindow() const
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return window ? window->findChild<viewer::Tolk *>() : nullptr;
+    }
     bool viewerOpen() const { return viewerWindow() && viewerWindow()->isVisible(); }
     QString shownWord() const { return viewerWindow() ? viewerWindow()->view()->tag() : QString(); }
 
     void selectWord(const char *word)
     {
-        pane()->searchField()->setText(QString::fromUtf8(word));
+        searchField()->setText(QString::fromUtf8(word));
         ASSERT_EQ(pane()->selectedWord(), QString::fromUtf8(word));
     }
 
@@ -135,15 +133,13 @@ protected:
         const books::WordList &words = pane()->wordList();
         for (int row = 0; row < words.count(); ++row) {
             if (words.word(row) == QString::fromUtf8(word))
-                return pane()
-                    ->listView()
-                    ->visualRect(pane()->listView()->model()->index(row, 0))
-                    .center();
+                return listView()->visualRect(listView()->model()->index(row, 0)).center();
         }
         return {};
     }
 
-    QTemporaryDir dir;
+    BookFolder folder;
+    DictionaryPane *m_pane = nullptr;
     QByteArray m_oldDataDirs;
     std::unique_ptr<platform::SettingsStore> store;
     std::unique_ptr<MainWindow> window;
@@ -156,7 +152,7 @@ TEST_F(MainWindowBooksTest, EnterOpensTheViewerOnTheSelectedWordAndEscClosesIt)
 {
     ASSERT_TRUE(messages.empty());
     selectWord("Вода");
-    QTest::keyClick(pane()->listView(), Qt::Key_Return);
+    QTest::keyClick(listView(), Qt::Key_Return);
     ASSERT_TRUE(viewerOpen());
     EXPECT_TRUE(tolk()->isChecked());
     EXPECT_EQ(shownWord(), "Вода");
@@ -167,23 +163,23 @@ TEST_F(MainWindowBooksTest, EnterOpensTheViewerOnTheSelectedWordAndEscClosesIt)
 
     // Esc in the main window releases the button and closes the viewer; its geometry is kept.
     activateMain();
-    QTest::keyClick(pane()->listView(), Qt::Key_Escape);
+    QTest::keyClick(listView(), Qt::Key_Escape);
     EXPECT_FALSE(tolk()->isChecked());
     EXPECT_FALSE(viewerOpen());
     EXPECT_TRUE(store->contains(platform::SettingsSection, "TWidth"));
 
     // Esc again, with the viewer closed and the button released, does nothing.
-    QTest::keyClick(pane()->listView(), Qt::Key_Escape);
+    QTest::keyClick(listView(), Qt::Key_Escape);
     EXPECT_FALSE(tolk()->isChecked());
     EXPECT_EQ(viewerWindow(), nullptr);
 
     // Enter in the search field does the same as in the list; the selected-word label
     // follows.
     selectWord("Ёж");
-    QTest::keyClick(pane()->searchField(), Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(searchField(), Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_TRUE(viewerOpen());
     EXPECT_EQ(shownWord(), "Ёж");
-    EXPECT_EQ(window->selectedWordLabel()->text(), "Ёж");
+    EXPECT_EQ(selectedWordLabel()->text(), "Ёж");
     EXPECT_TRUE(messages.empty());
 }
 
@@ -217,8 +213,8 @@ TEST_F(MainWindowBooksTest, TheButtonOpensAndClosesTheViewerAndClosingTheViewerR
 TEST_F(MainWindowBooksTest, PickingAWordInTheListShowsItAndStartsTheHistoryAgain)
 {
     // Double click opens the viewer on the clicked word.
-    QTest::mouseClick(pane()->listView()->viewport(), Qt::LeftButton, {}, itemCentre("Вода"));
-    QTest::mouseDClick(pane()->listView()->viewport(), Qt::LeftButton, {}, itemCentre("Вода"));
+    QTest::mouseClick(listView()->viewport(), Qt::LeftButton, {}, itemCentre("Вода"));
+    QTest::mouseDClick(listView()->viewport(), Qt::LeftButton, {}, itemCentre("Вода"));
     ASSERT_TRUE(viewerOpen());
     EXPECT_EQ(shownWord(), "Вода");
 
@@ -231,28 +227,28 @@ TEST_F(MainWindowBooksTest, PickingAWordInTheListShowsItAndStartsTheHistoryAgain
 
     // A click on another word shows it in the open viewer and clears the history.
     activateMain();
-    QTest::mouseClick(pane()->listView()->viewport(), Qt::LeftButton, {}, itemCentre("Лес"));
+    QTest::mouseClick(listView()->viewport(), Qt::LeftButton, {}, itemCentre("Лес"));
     EXPECT_EQ(shownWord(), "Лес");
     EXPECT_TRUE(v->history().isEmpty());
     EXPECT_FALSE(v->button("Back")->isEnabled());
-    EXPECT_EQ(window->selectedWordLabel()->text(), "Лес");
+    EXPECT_EQ(selectedWordLabel()->text(), "Лес");
 
     // Enter on the word already shown keeps the viewer as it is, the history buttons true to
     // the history.
     v->AddBack(QStringLiteral("Арбуз"));
-    QTest::keyClick(pane()->listView(), Qt::Key_Return);
+    QTest::keyClick(listView(), Qt::Key_Return);
     EXPECT_EQ(viewerWindow(), v);
     EXPECT_EQ(shownWord(), "Лес");
     EXPECT_TRUE(v->button("Back")->isEnabled());
 
     // A minimised viewer comes back when the word is asked for again.
     v->showMinimized();
-    QTest::keyClick(pane()->listView(), Qt::Key_Return);
+    QTest::keyClick(listView(), Qt::Key_Return);
     EXPECT_EQ(viewerWindow(), v);
     EXPECT_FALSE(v->isMinimized());
 
     // Turning a book off rebuilds the list, which closes the viewer.
-    pane()->bookActions().at(1)->trigger();
+    bookButton(1)->trigger();
     EXPECT_FALSE(viewerOpen());
     EXPECT_FALSE(tolk()->isChecked());
     EXPECT_TRUE(messages.empty());
@@ -260,8 +256,8 @@ TEST_F(MainWindowBooksTest, PickingAWordInTheListShowsItAndStartsTheHistoryAgain
 
 TEST_F(MainWindowBooksTest, NothingSelectedHasNothingToShow)
 {
-    pane()->listView()->selectionModel()->clearSelection();
-    pane()->listView()->selectionModel()->clearCurrentIndex();
+    listView()->selectionModel()->clearSelection();
+    listView()->selectionModel()->clearCurrentIndex();
     ASSERT_LT(pane()->selectedRow(), 0);
     tolk()->trigger();
     ASSERT_EQ(messages.size(), 1u);
@@ -276,7 +272,7 @@ TEST_F(MainWindowBooksTest, WindowKeysWorkOnlyWhileTheListHasWords)
 {
     QSignalSpy calendar(window.get(), &MainWindow::calendarRequested);
     QSignalSpy options(window.get(), &MainWindow::optionsRequested);
-    QWidget *list = pane()->listView();
+    QWidget *list = listView();
 
     QTest::keyClick(list, Qt::Key_M, Qt::ControlModifier);
     QTest::keyClick(list, Qt::Key_O, Qt::ControlModifier);
@@ -289,11 +285,11 @@ TEST_F(MainWindowBooksTest, WindowKeysWorkOnlyWhileTheListHasWords)
     EXPECT_EQ(options.size(), 1);
 
     // All books released: an empty, disabled list, and the keys do nothing.
-    pane()->allOffAction()->trigger();
+    pane()->findChild<QAction *>("mnuBooksAll1")->trigger();
     ASSERT_TRUE(pane()->wordList().isEmpty());
     EXPECT_FALSE(tolk()->isEnabled());
-    EXPECT_FALSE(pane()->listView()->isEnabled());
-    EXPECT_EQ(window->statusLabel()->toolTip(), "0 слованых статей; ~0 толкований");
+    EXPECT_FALSE(listView()->isEnabled());
+    EXPECT_EQ(statusLabel()->toolTip(), "0 слованых статей; ~0 толкований");
     for (const auto &[key, modifiers] :
          {std::pair{Qt::Key_Return, Qt::KeyboardModifiers()},
           std::pair{Qt::Key_Escape, Qt::KeyboardModifiers()},
@@ -306,8 +302,8 @@ TEST_F(MainWindowBooksTest, WindowKeysWorkOnlyWhileTheListHasWords)
     EXPECT_EQ(viewerWindow(), nullptr);
 
     // The toolbar still works.
-    window->toolbarButton(QStringLiteral("Calen"))->trigger();
-    window->toolbarButton(QStringLiteral("HLP"))->trigger();
+    window->findChild<QAction *>("Calen")->trigger();
+    window->findChild<QAction *>("HLP")->trigger();
     EXPECT_EQ(calendar.size(), 2);
     EXPECT_EQ(options.size(), 2);
     EXPECT_TRUE(messages.empty());
@@ -317,25 +313,23 @@ TEST_F(MainWindowBooksTest, PaneSwitchHidesAndBringsBackTheListWithItsSelection)
 {
     selectWord("Лес");
     window->findChild<QToolButton *>(QStringLiteral("Picture1"))->click();
-    EXPECT_FALSE(window->dictionaryActive());
-    EXPECT_FALSE(pane()->listView()->isVisible());
-    EXPECT_FALSE(pane()->searchField()->isVisible());
+    EXPECT_FALSE(listView()->isVisible());
+    EXPECT_FALSE(searchField()->isVisible());
 
     window->findChild<QToolButton *>(QStringLiteral("Picture5"))->click();
-    EXPECT_TRUE(window->dictionaryActive());
-    EXPECT_TRUE(pane()->listView()->isVisible());
-    EXPECT_TRUE(pane()->searchField()->isVisible());
-    EXPECT_TRUE(pane()->listView()->hasFocus());
+    EXPECT_TRUE(listView()->isVisible());
+    EXPECT_TRUE(searchField()->isVisible());
+    EXPECT_TRUE(listView()->hasFocus());
     EXPECT_FALSE(window->litHasFocus());
     EXPECT_EQ(pane()->selectedWord(), "Лес");
-    EXPECT_EQ(window->selectedWordLabel()->text(), "Лес");
+    EXPECT_EQ(selectedWordLabel()->text(), "Лес");
 }
 
 TEST_F(MainWindowBooksTest, StatusCaptionIsShortenedToTheRoomBesideTheSelectedWord)
 {
-    const QString full = window->statusLabel()->toolTip();
+    const QString full = statusLabel()->toolTip();
     ASSERT_EQ(full.toStdString(), "6 слованых статей; ~30 толкований");
-    QLabel *status = window->statusLabel();
+    QLabel *status = statusLabel();
     const auto fits = [status] {
         return status->fontMetrics().horizontalAdvance(status->text()) <= status->width();
     };
@@ -353,7 +347,7 @@ TEST_F(MainWindowBooksTest, StatusCaptionIsShortenedToTheRoomBesideTheSelectedWo
 
     // A longer selected word takes room from the caption, which follows.
     const QString before = status->text();
-    window->selectedWordLabel()->setText(QStringLiteral("Длинноеслово"));
+    selectedWordLabel()->setText(QStringLiteral("Длинноеслово"));
     QTest::qWait(50);
     EXPECT_LT(status->text().size(), before.size());
     EXPECT_TRUE(fits()) << status->text().toStdString() << " in " << status->width();
@@ -375,6 +369,50 @@ TEST_F(MainWindowBooksTest, ExitAndLeavingTheTrayCloseTheViewer)
     EXPECT_FALSE(viewerOpen());
     // The viewer's geometry reached the file.
     const platform::SettingsStore reread =
-        platform::SettingsStore::atFile(dir.filePath("ZEL_Programming.conf"));
+        platform::SettingsStore::atFile(folder.rootPath("ZEL_Programming.conf"));
     EXPECT_EQ(reread.readDouble(platform::SettingsSection, "TLeft", -1), left * 15.0);
+}
+
+TEST_F(MainWindowBooksTest, ASecondStartWhileMinimisedKeepsTheViewerAndItsHistory)
+{
+    selectWord("Вода");
+    tolk()->trigger();
+    ASSERT_TRUE(viewerOpen());
+    viewer::Tolk *v = viewerWindow();
+    v->AddBack(QStringLiteral("Дом"));
+    v->ShowInterpretation(QStringLiteral("Дом"));
+    ASSERT_EQ(v->history(), QStringList{"Вода"});
+
+    window->showMinimized();
+    window->comeForward();
+    EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
+    ASSERT_EQ(viewerWindow(), v);
+    EXPECT_TRUE(v->isVisible());
+    EXPECT_EQ(v->history(), QStringList{"Вода"});
+    EXPECT_EQ(shownWord(), "Дом");
+    EXPECT_TRUE(tolk()->isChecked());
+}
+
+TEST(MainWindowBooks, WhenNoBookOpensTheReasonsComeBeforeTheFatalMessage)
+{
+    BookFolder books;
+    // Carries the book marker, but is no database.
+    QByteArray damaged("DB1 ZEL Kelmor book v3");
+    damaged.append(QByteArray(5000, '\x7f'));
+    books.writeRaw(QStringLiteral("damaged.book"), damaged);
+
+    DictionaryPane pane;
+    QList<QPair<QMessageBox::Icon, QString>> shown;
+    pane.setMessageHandler(
+        [&](QMessageBox::Icon icon, const QString &text) { shown.append({icon, text}); });
+    QSignalSpy exit(&pane, &DictionaryPane::exitRequested);
+    EXPECT_FALSE(pane.LoadBooks(books.path()));
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0].first, QMessageBox::Warning);
+    EXPECT_TRUE(shown[0].second.startsWith(QStringLiteral("Не удалось открыть сонник:\ndamaged.book: ")))
+        << shown[0].second.toStdString();
+    EXPECT_EQ(shown[1].first, QMessageBox::Critical);
+    EXPECT_TRUE(shown[1].second.startsWith(QStringLiteral("Среди файлов программы нет сонников")));
+    ASSERT_EQ(exit.size(), 1);
+    EXPECT_TRUE(exit[0].at(0).toBool());
 }

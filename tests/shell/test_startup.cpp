@@ -103,8 +103,8 @@ TEST_F(StartWindows, TraySwitchStartsHiddenWithoutSplash)
         EXPECT_EQ(visibleSplashes(), 0);
         EXPECT_TRUE(w->isHidden());
         EXPECT_TRUE(w->isInTray());
-        EXPECT_TRUE(w->tray()->isVisible());
-        EXPECT_EQ(w->tray()->toolTip(), QStringLiteral("Сонник ZEL Kelmor 3"));
+        EXPECT_TRUE(w->findChild<TrayArea *>(QStringLiteral("Tray1"))->isVisible());
+        EXPECT_EQ(w->findChild<TrayArea *>(QStringLiteral("Tray1"))->toolTip(), QStringLiteral("Сонник ZEL Kelmor 3"));
     }
 }
 
@@ -121,10 +121,10 @@ TEST_F(StartWindows, NormalStartShowsSplashThenClosesItAfterTheWindowIsShown)
     EXPECT_DOUBLE_EQ(s->windowOpacity(), 220 / 255.0);
     EXPECT_TRUE(w->isVisible());
     EXPECT_FALSE(w->isInTray());
-    EXPECT_FALSE(w->tray()->isVisible());
+    EXPECT_FALSE(w->findChild<TrayArea *>(QStringLiteral("Tray1"))->isVisible());
 
     // Timer2 (300 ms) closes it even when no window manager activates the main window.
-    EXPECT_EQ(w->timer2()->interval(), 300);
+    EXPECT_EQ(w->findChild<QTimer *>(QStringLiteral("Timer2"))->interval(), 300);
     EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 3000));
     EXPECT_EQ(visibleSplashes(), 0);
 }

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace kelmor::books {
+namespace kelmor::platform {
 
 // The identifier of an XKB layout name ("ru" → "00000419", "us" → "00000409"); empty when the
 // layout has none known here.
@@ -21,4 +21,4 @@ bool SwitchKeyboardLayout(const QString &name);
 // SwitchKeyboardLayout("00000419"); the result is ignored.
 void SetRus();
 
-} // namespace kelmor::books
+} // namespace kelmor::platform

@@ -1,9 +1,9 @@
 #pragma once
 
-// The dictionary pane of the main window: the book toolbar (Toolbar2) with its popup menu
-// (mnuBooks), the list-mode toolbar (Toolbar4), the word list (ListView1 in its frame Text2) and
-// the search field (Text1). It owns the catalogue and the word list; the main window connects
-// its signals to the status bar, the command toolbar, the splash screen and the viewer.
+// The dictionary pane of the main window: the book toolbar with its popup menu, the list-mode
+// toolbar, the word list and the search field under it. It owns the catalogue and the word list;
+// the main window connects its signals to the status bar, the command toolbar, the splash screen
+// and the viewer.
 
 #include "books/catalogue.h"
 #include "books/wordlist.h"
@@ -23,7 +23,7 @@ class QFrame;
 class QMenu;
 class QToolBar;
 
-namespace kelmor::books {
+namespace kelmor::shell {
 
 // The search field: arrow and page keys go to the list; a click or the focus selects the text
 // (or puts the caret after a single character).
@@ -70,24 +70,21 @@ public:
     // Shows a message: icon, text (the caption is the application title). Tests record instead.
     using MessageHandler = std::function<void(QMessageBox::Icon icon, const QString &text)>;
     void setMessageHandler(MessageHandler handler);
-    // Whether pending events run between books while the list is rebuilt (default on).
-    void setProcessEventsWhileLoading(bool on) { m_processEvents = on; }
 
-    Catalogue &catalogue() { return *m_catalogue; }
-    const WordList &wordList() const { return *m_words; }
+    books::Catalogue &catalogue() { return *m_catalogue; }
+    const books::WordList &wordList() const { return *m_words; }
 
     // Builds the catalogue and the book toolbar and menus, then the word list. On a fatal
     // condition (missing folder, no book file, no compatible book) it asks for the splash screen
-    // to close, shows the message, asks for exitRequested(true) and returns false.
-    bool LoadBooks(const QString &booksPath, const Catalogue::StateReader &states = {});
+    // to close, shows the message, asks for exitRequested(true) and returns false. Books that
+    // carry the marker but could not be opened are reported by booksSkipped(); when none of the
+    // books opened, the reasons are shown before the fatal message.
+    bool LoadBooks(const QString &booksPath, const books::Catalogue::StateReader &states = {});
     // Rebuilds the word list from the enabled books. A call while a rebuild runs (from the
     // events let through between books) is run once the current rebuild has ended.
     void LoadList();
+    // After a rebuild: selects the first word (or disables the field and the list when empty).
     void Listcheck();
-    void StText();
-    void SetVisible(int row);
-    // The book toolbar button click: busy signals around the rebuild.
-    void bookButtonClick(int n);
 
     // The full status text ("N слованых статей; ~5N толкований").
     QString statusText() const { return m_statusText; }
@@ -106,38 +103,25 @@ public:
     // List mode: 1 one column, 2 several columns wrapping top to bottom; other values ignored.
     void setListMode(int button);
     int listMode() const { return m_listMode; }
-    // The ListMode value stored at exit: "1" for the ordinary list, "0" otherwise.
-    QString listModeSetting() const;
 
     bool isTolkEnabled() const { return m_tolkEnabled; }
-    void setTolkEnabled(bool enabled);
     // The double-click action (also Enter in the main window): when "Tolk" is enabled, asks for
     // the interpretation of the selected word.
     void activateSelected();
-    // The item click action for a row.
-    void itemClick(int row);
 
     // Pane switch: the dictionary shows the word list and the search field, the literature
     // hides them.
     void setDictionaryShown(bool shown);
-
-    QToolBar *bookToolbar() const { return m_toolbar2; }
-    QToolBar *listModeToolbar() const { return m_toolbar4; }
-    SearchField *searchField() const { return m_text1; }
-    WordListView *listView() const { return m_list; }
-    QMenu *booksMenu() const { return m_menu; }
-    // Refreshes the menu's enabled and check states (as a mouse release over the toolbar does).
-    void refreshBooksMenu();
-    QList<QAction *> bookActions() const { return m_bookActions; }
-    QList<QAction *> selBookActions() const { return m_selBook; }
-    QList<QAction *> oneBookActions() const { return m_oneBook; }
-    QAction *allOnAction() const { return m_allOn; }
-    QAction *allOffAction() const { return m_allOff; }
+    // Gives the focus to the word list (the window was activated).
+    void focusWordList();
+    // Disables the search field (the window found the list empty on activation).
+    void disableSearch();
 
 Q_SIGNALS:
     void splashCloseRequested();
     void exitRequested(bool fast);
-    // Books that carry the marker but could not be opened ("Не удалось открыть сонник:" ...).
+    // Books that carry the marker but could not be opened ("Не удалось открыть сонник:" ...),
+    // when at least one book did open.
     void booksSkipped(const QString &message);
     void statusTextChanged(const QString &text);
     void tolkEnabledChanged(bool enabled);
@@ -163,44 +147,48 @@ protected:
 private:
     void buildBookControls();
     void syncBookButtons();
+    void refreshBooksMenu();
+    void bookButtonClick();
+    void updateStatusText();
+    void scrollToRow(int row);
     void selectRow(int row);
+    void itemClick(int row);
+    void setTolkEnabled(bool enabled);
     void message(QMessageBox::Icon icon, const QString &text);
     void onNavigationKey(int key);
     void onListFocused();
     void applyFieldFocusRule();
 
-    std::unique_ptr<Catalogue> m_catalogue;
-    std::unique_ptr<WordList> m_words;
-    WordListModel *m_model = nullptr;
+    std::unique_ptr<books::Catalogue> m_catalogue;
+    std::unique_ptr<books::WordList> m_words;
+    books::WordListModel *m_model = nullptr;
 
-    QToolBar *m_toolbar2 = nullptr;
-    QToolBar *m_toolbar4 = nullptr;
-    QActionGroup *m_modeGroup = nullptr;
-    QAction *m_mode1 = nullptr;
-    QAction *m_mode2 = nullptr;
-    QFrame *m_text2 = nullptr;
-    WordListView *m_list = nullptr;
-    SearchField *m_text1 = nullptr;
+    QToolBar *m_bookBar = nullptr;
+    QToolBar *m_listModeBar = nullptr;
+    QAction *m_oneColumnMode = nullptr;
+    QAction *m_columnsMode = nullptr;
+    QFrame *m_listFrame = nullptr;
+    WordListView *m_listView = nullptr;
+    SearchField *m_searchField = nullptr;
 
-    QMenu *m_menu = nullptr;
-    QAction *m_allOn = nullptr;
-    QAction *m_allOff = nullptr;
-    QMenu *m_selMenu = nullptr;
-    QMenu *m_oneMenu = nullptr;
-    QAction *m_selTemplate = nullptr;
-    QAction *m_oneTemplate = nullptr;
-    QList<QAction *> m_bookActions;
-    QList<QAction *> m_selBook;
-    QList<QAction *> m_oneBook;
+    QMenu *m_booksMenu = nullptr;
+    QAction *m_allOnAction = nullptr;
+    QAction *m_allOffAction = nullptr;
+    QMenu *m_pickMenu = nullptr;
+    QMenu *m_keepOneMenu = nullptr;
+    QAction *m_pickPlaceholder = nullptr;
+    QAction *m_keepOnePlaceholder = nullptr;
+    QList<QAction *> m_bookButtons;
+    QList<QAction *> m_pickActions;
+    QList<QAction *> m_keepOneActions;
 
     MessageHandler m_messages;
     QString m_statusText;
     int m_listMode = 1;
     bool m_tolkEnabled = false;
-    bool m_processEvents = true;
     bool m_loading = false;
     bool m_reloadPending = false;
     bool m_programmatic = false;
 };
 
-} // namespace kelmor::books
+} // namespace kelmor::shell

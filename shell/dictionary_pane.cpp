@@ -1,6 +1,8 @@
-#include "books/dictionary_pane.h"
+#include "shell/dictionary_pane.h"
 
-#include "books/keyboard_layout.h"
+#include "platform/keyboard_layout.h"
+#include "platform/version.h"
+#include "shell/status_caption.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -16,11 +18,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace kelmor::books {
+namespace kelmor::shell {
+
+using books::Catalogue;
+using books::BookEntry;
+using books::WordList;
 
 namespace {
-
-const QString kAppTitle = QStringLiteral("Сонник ZEL Kelmor 3");
 
 bool onlySpaces(const QString &text)
 {
@@ -106,122 +110,124 @@ DictionaryPane::DictionaryPane(QWidget *parent)
     , m_words(std::make_unique<WordList>(*m_catalogue))
 {
     setObjectName(QStringLiteral("Picture2"));
-    m_model = new WordListModel(*m_words, this);
+    m_model = new books::WordListModel(*m_words, this);
 
-    m_toolbar2 = new QToolBar(this);
-    m_toolbar2->setObjectName(QStringLiteral("Toolbar2"));
-    m_toolbar2->setIconSize(QSize(24, 24));
-    m_toolbar2->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    m_toolbar2->setContextMenuPolicy(Qt::PreventContextMenu);
-    m_toolbar2->installEventFilter(this);
+    m_bookBar = new QToolBar(this);
+    m_bookBar->setObjectName(QStringLiteral("Toolbar2"));
+    m_bookBar->setIconSize(QSize(24, 24));
+    m_bookBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_bookBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_bookBar->installEventFilter(this);
 
-    m_toolbar4 = new QToolBar(this);
-    m_toolbar4->setObjectName(QStringLiteral("Toolbar4"));
-    m_toolbar4->setIconSize(QSize(16, 16));
-    m_toolbar4->setContextMenuPolicy(Qt::PreventContextMenu);
-    m_modeGroup = new QActionGroup(this);
-    m_modeGroup->setExclusive(true);
-    m_mode1 = m_toolbar4->addAction(listModeIcon(false), QString());
-    m_mode1->setToolTip(QStringLiteral("Обычный список"));
-    m_mode1->setCheckable(true);
-    m_mode1->setChecked(true);
-    m_mode2 = m_toolbar4->addAction(listModeIcon(true), QString());
-    m_mode2->setToolTip(QStringLiteral("Несколько колонок"));
-    m_mode2->setCheckable(true);
-    m_modeGroup->addAction(m_mode1);
-    m_modeGroup->addAction(m_mode2);
-    connect(m_mode1, &QAction::triggered, this, [this] { setListMode(1); });
-    connect(m_mode2, &QAction::triggered, this, [this] { setListMode(2); });
+    m_listModeBar = new QToolBar(this);
+    m_listModeBar->setObjectName(QStringLiteral("Toolbar4"));
+    m_listModeBar->setIconSize(QSize(16, 16));
+    m_listModeBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    auto *modeGroup = new QActionGroup(this);
+    modeGroup->setExclusive(true);
+    m_oneColumnMode = m_listModeBar->addAction(listModeIcon(false), QString());
+    m_oneColumnMode->setObjectName(QStringLiteral("ListModeOrdinary"));
+    m_oneColumnMode->setToolTip(QStringLiteral("Обычный список"));
+    m_oneColumnMode->setCheckable(true);
+    m_oneColumnMode->setChecked(true);
+    m_columnsMode = m_listModeBar->addAction(listModeIcon(true), QString());
+    m_columnsMode->setObjectName(QStringLiteral("ListModeColumns"));
+    m_columnsMode->setToolTip(QStringLiteral("Несколько колонок"));
+    m_columnsMode->setCheckable(true);
+    modeGroup->addAction(m_oneColumnMode);
+    modeGroup->addAction(m_columnsMode);
+    connect(m_oneColumnMode, &QAction::triggered, this, [this] { setListMode(1); });
+    connect(m_columnsMode, &QAction::triggered, this, [this] { setListMode(2); });
 
-    m_text2 = new QFrame(this);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setFrameShape(QFrame::StyledPanel);
-    m_text2->setFrameShadow(QFrame::Sunken);
-    m_list = new WordListView(m_text2);
-    m_list->setObjectName(QStringLiteral("ListView1"));
-    m_list->setModel(m_model);
-    m_list->setUniformItemSizes(true);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setFrameShape(QFrame::NoFrame);
-    auto *frameLayout = new QVBoxLayout(m_text2);
+    m_listFrame = new QFrame(this);
+    m_listFrame->setObjectName(QStringLiteral("Text2"));
+    m_listFrame->setFrameShape(QFrame::StyledPanel);
+    m_listFrame->setFrameShadow(QFrame::Sunken);
+    m_listView = new WordListView(m_listFrame);
+    m_listView->setObjectName(QStringLiteral("ListView1"));
+    m_listView->setModel(m_model);
+    m_listView->setUniformItemSizes(true);
+    m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listView->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listView->setFrameShape(QFrame::NoFrame);
+    auto *frameLayout = new QVBoxLayout(m_listFrame);
     frameLayout->setContentsMargins(2, 2, 2, 2);
-    frameLayout->addWidget(m_list);
+    frameLayout->addWidget(m_listView);
 
-    m_text1 = new SearchField(this);
-    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_searchField = new SearchField(this);
+    m_searchField->setObjectName(QStringLiteral("Text1"));
     // Empty until the first rebuild: the field and the list stay disabled until then.
-    m_text1->setEnabled(false);
-    m_list->setEnabled(false);
+    m_searchField->setEnabled(false);
+    m_listView->setEnabled(false);
 
     auto *top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(2);
-    top->addWidget(m_toolbar2, 1);
-    top->addWidget(m_toolbar4, 0, Qt::AlignRight | Qt::AlignTop);
+    top->addWidget(m_bookBar, 1);
+    top->addWidget(m_listModeBar, 0, Qt::AlignRight | Qt::AlignTop);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 3, 0);
     layout->setSpacing(2);
     layout->addLayout(top);
-    layout->addWidget(m_text2, 1);
-    layout->addWidget(m_text1);
+    layout->addWidget(m_listFrame, 1);
+    layout->addWidget(m_searchField);
 
     // The popup menu of the book toolbar.
-    m_menu = new QMenu(this);
-    m_menu->setObjectName(QStringLiteral("mnuBooks"));
-    m_allOn = m_menu->addAction(QStringLiteral("Включить все"));
-    m_allOn->setObjectName(QStringLiteral("mnuBooksAll0"));
-    m_allOff = m_menu->addAction(QStringLiteral("Выключить все"));
-    m_allOff->setObjectName(QStringLiteral("mnuBooksAll1"));
-    m_menu->addSeparator()->setObjectName(QStringLiteral("mnuSep01"));
-    m_selMenu = m_menu->addMenu(QStringLiteral("Выбрать"));
-    m_selMenu->setObjectName(QStringLiteral("mnuSel"));
-    m_oneMenu = m_menu->addMenu(QStringLiteral("Оставить один"));
-    m_oneMenu->setObjectName(QStringLiteral("mnuOneBook"));
-    m_selTemplate = m_selMenu->addAction(QStringLiteral("<Пусто>"));
-    m_oneTemplate = m_oneMenu->addAction(QStringLiteral("<Пусто>"));
-    connect(m_allOn, &QAction::triggered, this, [this] {
+    m_booksMenu = new QMenu(this);
+    m_booksMenu->setObjectName(QStringLiteral("mnuBooks"));
+    m_allOnAction = m_booksMenu->addAction(QStringLiteral("Включить все"));
+    m_allOnAction->setObjectName(QStringLiteral("mnuBooksAll0"));
+    m_allOffAction = m_booksMenu->addAction(QStringLiteral("Выключить все"));
+    m_allOffAction->setObjectName(QStringLiteral("mnuBooksAll1"));
+    m_booksMenu->addSeparator()->setObjectName(QStringLiteral("mnuSep01"));
+    m_pickMenu = m_booksMenu->addMenu(QStringLiteral("Выбрать"));
+    m_pickMenu->setObjectName(QStringLiteral("mnuSel"));
+    m_keepOneMenu = m_booksMenu->addMenu(QStringLiteral("Оставить один"));
+    m_keepOneMenu->setObjectName(QStringLiteral("mnuOneBook"));
+    m_pickPlaceholder = m_pickMenu->addAction(QStringLiteral("<Пусто>"));
+    m_keepOnePlaceholder = m_keepOneMenu->addAction(QStringLiteral("<Пусто>"));
+    connect(m_allOnAction, &QAction::triggered, this, [this] {
         m_catalogue->setAllEnabled(true);
-        bookButtonClick(0);
+        bookButtonClick();
     });
-    connect(m_allOff, &QAction::triggered, this, [this] {
+    connect(m_allOffAction, &QAction::triggered, this, [this] {
         m_catalogue->setAllEnabled(false);
-        bookButtonClick(0);
+        bookButtonClick();
     });
     connect(m_catalogue.get(), &Catalogue::enabledChanged, this, [this] { syncBookButtons(); });
 
     // Search field and list.
-    connect(m_text1, &QLineEdit::textChanged, this, &DictionaryPane::search);
-    connect(m_text1, &SearchField::navigationKey, this, &DictionaryPane::onNavigationKey);
-    connect(m_text1, &SearchField::focused, this, [this] {
-        SetRus();
+    connect(m_searchField, &QLineEdit::textChanged, this, &DictionaryPane::search);
+    connect(m_searchField, &SearchField::navigationKey, this, &DictionaryPane::onNavigationKey);
+    connect(m_searchField, &SearchField::focused, this, [this] {
+        platform::SetRus();
         applyFieldFocusRule();
         Q_EMIT litFocusCleared();
     });
-    connect(m_text1, &SearchField::clickedInside, this, [this] {
-        SetRus();
+    connect(m_searchField, &SearchField::clickedInside, this, [this] {
+        platform::SetRus();
         applyFieldFocusRule();
     });
-    connect(m_list, &WordListView::characterTyped, this, [this](const QString &c) {
-        m_text1->setFocus(Qt::OtherFocusReason);
-        m_text1->setText(c);
+    connect(m_listView, &WordListView::characterTyped, this, [this](const QString &c) {
+        m_searchField->setFocus(Qt::OtherFocusReason);
+        m_searchField->setText(c);
         applyFieldFocusRule();
     });
-    connect(m_list, &WordListView::focused, this, &DictionaryPane::onListFocused);
-    connect(m_list, &QAbstractItemView::clicked, this,
+    connect(m_listView, &WordListView::focused, this, &DictionaryPane::onListFocused);
+    connect(m_listView, &QAbstractItemView::clicked, this,
             [this](const QModelIndex &index) { itemClick(index.row()); });
-    connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { activateSelected(); });
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+    connect(m_listView, &QAbstractItemView::doubleClicked, this, [this] { activateSelected(); });
+    connect(m_listView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
                 // Moving through the list with the keyboard is an item click; selections made by
                 // the search or by code are not.
-                if (!m_programmatic && m_list->hasFocus() && current.isValid() &&
+                if (!m_programmatic && m_listView->hasFocus() && current.isValid() &&
                     !(QApplication::mouseButtons() & Qt::LeftButton))
                     itemClick(current.row());
             });
 
     m_messages = [this](QMessageBox::Icon icon, const QString &text) {
-        QMessageBox box(icon, kAppTitle, text, QMessageBox::Ok, window());
+        QMessageBox box(icon, platform::ApplicationTitle, text, QMessageBox::Ok, window());
         box.exec();
     };
     setListMode(1);
@@ -265,6 +271,9 @@ bool DictionaryPane::LoadBooks(const QString &booksPath, const Catalogue::StateR
         return false;
     case Catalogue::Status::NoCompatibleBooks:
         Q_EMIT splashCloseRequested();
+        // Why each book failed, before the program ends: the user can mend or replace them.
+        if (!result.skipped.isEmpty())
+            message(QMessageBox::Warning, books::SkippedBooksMessage(result.skipped));
         message(QMessageBox::Critical,
                 QStringLiteral("Среди файлов программы нет сонников совместимых с текущей "
                                "версией! Переустановите программу или добавьте файлы сонников!"));
@@ -276,7 +285,7 @@ bool DictionaryPane::LoadBooks(const QString &booksPath, const Catalogue::StateR
 
     buildBookControls();
     if (!result.skipped.isEmpty())
-        Q_EMIT booksSkipped(SkippedBooksMessage(result.skipped));
+        Q_EMIT booksSkipped(books::SkippedBooksMessage(result.skipped));
     LoadList();
     return true;
 }
@@ -286,7 +295,7 @@ void DictionaryPane::buildBookControls()
     const QList<BookEntry> &books = m_catalogue->books();
     for (int n = 0; n < books.size(); ++n) {
         const BookEntry &b = books.at(n);
-        QAction *button = m_toolbar2->addAction(QIcon(QPixmap::fromImage(b.icon)), b.toolName);
+        QAction *button = m_bookBar->addAction(QIcon(QPixmap::fromImage(b.icon)), b.toolName);
         button->setObjectName(b.path);
         button->setToolTip(b.toolName);
         button->setCheckable(true);
@@ -294,69 +303,69 @@ void DictionaryPane::buildBookControls()
         button->setData(n);
         connect(button, &QAction::triggered, this, [this, n](bool checked) {
             m_catalogue->setEnabled(n, checked);
-            bookButtonClick(n);
+            bookButtonClick();
         });
-        if (QWidget *w = m_toolbar2->widgetForAction(button))
+        if (QWidget *w = m_bookBar->widgetForAction(button))
             w->installEventFilter(this);
-        m_bookActions.append(button);
+        m_bookButtons.append(button);
 
-        QAction *sel = m_selMenu->addAction(b.toolName);
+        QAction *sel = m_pickMenu->addAction(b.toolName);
         sel->setCheckable(true);
         sel->setObjectName(QStringLiteral("mnuSelBook%1").arg(n + 1));
         connect(sel, &QAction::triggered, this, [this, n](bool checked) {
             m_catalogue->setEnabled(n, checked);
-            bookButtonClick(n);
+            bookButtonClick();
         });
-        m_selBook.append(sel);
+        m_pickActions.append(sel);
 
-        QAction *one = m_oneMenu->addAction(b.toolName);
+        QAction *one = m_keepOneMenu->addAction(b.toolName);
         one->setCheckable(true);
         one->setObjectName(QStringLiteral("mnuBook%1").arg(n + 1));
         connect(one, &QAction::triggered, this, [this, n] {
             m_catalogue->keepOnly(n);
-            bookButtonClick(n);
+            bookButtonClick();
         });
-        m_oneBook.append(one);
+        m_keepOneActions.append(one);
     }
-    m_selTemplate->setVisible(false);
-    m_oneTemplate->setVisible(false);
+    m_pickPlaceholder->setVisible(false);
+    m_keepOnePlaceholder->setVisible(false);
     refreshBooksMenu();
 }
 
 void DictionaryPane::syncBookButtons()
 {
-    for (int n = 0; n < m_bookActions.size(); ++n) {
-        QSignalBlocker block(m_bookActions[n]);
-        m_bookActions[n]->setChecked(m_catalogue->isEnabled(n));
+    for (int n = 0; n < m_bookButtons.size(); ++n) {
+        QSignalBlocker block(m_bookButtons[n]);
+        m_bookButtons[n]->setChecked(m_catalogue->isEnabled(n));
     }
 }
 
 void DictionaryPane::refreshBooksMenu()
 {
-    const bool any = !m_bookActions.isEmpty();
-    m_allOn->setEnabled(any);
-    m_allOff->setEnabled(any);
-    for (int n = 0; n < m_selBook.size(); ++n) {
-        m_selBook[n]->setChecked(m_catalogue->isEnabled(n));
-        m_oneBook[n]->setChecked(false);
+    const bool any = !m_bookButtons.isEmpty();
+    m_allOnAction->setEnabled(any);
+    m_allOffAction->setEnabled(any);
+    for (int n = 0; n < m_pickActions.size(); ++n) {
+        m_pickActions[n]->setChecked(m_catalogue->isEnabled(n));
+        m_keepOneActions[n]->setChecked(false);
     }
 }
 
 bool DictionaryPane::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonRelease &&
-        (watched == m_toolbar2 || m_toolbar2->isAncestorOf(qobject_cast<QWidget *>(watched)))) {
+        (watched == m_bookBar || m_bookBar->isAncestorOf(qobject_cast<QWidget *>(watched)))) {
         refreshBooksMenu();
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() == Qt::RightButton) {
-            m_menu->popup(me->globalPosition().toPoint());
+            m_booksMenu->popup(me->globalPosition().toPoint());
             return true;
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void DictionaryPane::bookButtonClick(int)
+void DictionaryPane::bookButtonClick()
 {
     Q_EMIT busyStarted();
     LoadList();
@@ -374,19 +383,16 @@ void DictionaryPane::LoadList()
     do {
         m_reloadPending = false;
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_list->setUpdatesEnabled(false);
-        const auto between = [this] {
-            if (m_processEvents)
-                QCoreApplication::processEvents();
-        };
+        m_listView->setUpdatesEnabled(false);
+        const auto between = [] { QCoreApplication::processEvents(); };
         const WordList::Outcome outcome = m_model->rebuild(between);
-        m_list->setUpdatesEnabled(true);
+        m_listView->setUpdatesEnabled(true);
         if (!outcome.ok) {
             QApplication::restoreOverrideCursor();
             message(QMessageBox::NoIcon, QStringLiteral("Ошибка"));
             QApplication::setOverrideCursor(Qt::WaitCursor);
         }
-        StText();
+        updateStatusText();
         Q_EMIT viewerCloseRequested();
         Listcheck();
         QApplication::restoreOverrideCursor();
@@ -399,43 +405,43 @@ void DictionaryPane::Listcheck()
     if (!m_words->isEmpty()) {
         selectRow(0);
         {
-            const QSignalBlocker block(m_text1);
-            m_text1->setText(m_words->word(0));
+            const QSignalBlocker block(m_searchField);
+            m_searchField->setText(m_words->word(0));
         }
         setTolkEnabled(true);
-        m_text1->setEnabled(true);
-        m_list->setEnabled(true);
+        m_searchField->setEnabled(true);
+        m_listView->setEnabled(true);
         itemClick(0);
     } else {
         setTolkEnabled(false);
         {
-            const QSignalBlocker block(m_text1);
-            m_text1->clear();
+            const QSignalBlocker block(m_searchField);
+            m_searchField->clear();
         }
-        m_text1->setEnabled(false);
-        m_list->setEnabled(false);
+        m_searchField->setEnabled(false);
+        m_listView->setEnabled(false);
     }
 }
 
-void DictionaryPane::StText()
+void DictionaryPane::updateStatusText()
 {
     m_statusText = StatusText(m_words->totalArticles());
     Q_EMIT statusTextChanged(m_statusText);
 }
 
-void DictionaryPane::SetVisible(int row)
+void DictionaryPane::scrollToRow(int row)
 {
     const int count = m_words->count();
     if (row < 0 || row >= count)
         return;
     const int p = row + 1;
     const int target = (p < count && p > 3) ? row + 1 : row;
-    m_list->scrollTo(m_model->index(target), QAbstractItemView::EnsureVisible);
+    m_listView->scrollTo(m_model->index(target), QAbstractItemView::EnsureVisible);
 }
 
 int DictionaryPane::selectedRow() const
 {
-    const QModelIndexList rows = m_list->selectionModel()->selectedIndexes();
+    const QModelIndexList rows = m_listView->selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
@@ -448,7 +454,7 @@ QString DictionaryPane::selectedWord() const
 void DictionaryPane::selectRow(int row)
 {
     m_programmatic = true;
-    m_list->selectionModel()->setCurrentIndex(m_model->index(row),
+    m_listView->selectionModel()->setCurrentIndex(m_model->index(row),
                                               QItemSelectionModel::ClearAndSelect);
     m_programmatic = false;
 }
@@ -459,22 +465,22 @@ void DictionaryPane::search(const QString &text)
     if (row < 0)
         return;
     selectRow(row);
-    SetVisible(row);
+    scrollToRow(row);
 }
 
 void DictionaryPane::LoadLastWord(const QString &stored)
 {
     if (onlySpaces(stored))
         return;
-    if (m_text1->text() == stored)
+    if (m_searchField->text() == stored)
         search(stored);
     else
-        m_text1->setText(stored);
+        m_searchField->setText(stored);
 }
 
 void DictionaryPane::onNavigationKey(int key)
 {
-    m_list->setFocus(Qt::OtherFocusReason);
+    m_listView->setFocus(Qt::OtherFocusReason);
     const int row = selectedRow();
     if (row < 0)
         return;
@@ -485,7 +491,7 @@ void DictionaryPane::onNavigationKey(int key)
         next = row + 1;
     if (next != row) {
         selectRow(next);
-        SetVisible(next);
+        scrollToRow(next);
     }
 }
 
@@ -493,16 +499,16 @@ void DictionaryPane::onListFocused()
 {
     if (!m_words->isEmpty())
         setTolkEnabled(true);
-    SetRus();
+    platform::SetRus();
     Q_EMIT litFocusCleared();
 }
 
 void DictionaryPane::applyFieldFocusRule()
 {
-    if (m_text1->text().size() == 1)
-        m_text1->setCursorPosition(1);
+    if (m_searchField->text().size() == 1)
+        m_searchField->setCursorPosition(1);
     else
-        m_text1->selectAll();
+        m_searchField->selectAll();
 }
 
 void DictionaryPane::itemClick(int row)
@@ -540,39 +546,44 @@ void DictionaryPane::setListMode(int button)
     if (button != 1 && button != 2)
         return;
     m_listMode = button;
-    (button == 1 ? m_mode1 : m_mode2)->setChecked(true);
-    m_list->setViewMode(QListView::ListMode);
-    m_list->setFlow(QListView::TopToBottom);
-    m_list->setWrapping(button == 2);
-    m_list->setResizeMode(button == 2 ? QListView::Adjust : QListView::Fixed);
+    (button == 1 ? m_oneColumnMode : m_columnsMode)->setChecked(true);
+    m_listView->setViewMode(QListView::ListMode);
+    m_listView->setFlow(QListView::TopToBottom);
+    m_listView->setWrapping(button == 2);
+    m_listView->setResizeMode(button == 2 ? QListView::Adjust : QListView::Fixed);
     if (button == 2)
-        m_list->setLayoutMode(QListView::Batched);
+        m_listView->setLayoutMode(QListView::Batched);
     const int row = selectedRow();
     if (row >= 0)
-        m_list->scrollTo(m_model->index(row));
+        m_listView->scrollTo(m_model->index(row));
     Q_EMIT listModeChanged(button);
-}
-
-QString DictionaryPane::listModeSetting() const
-{
-    return m_listMode == 1 ? QStringLiteral("1") : QStringLiteral("0");
 }
 
 void DictionaryPane::setDictionaryShown(bool shown)
 {
-    m_text2->setVisible(shown);
-    m_text1->setVisible(shown);
+    m_listFrame->setVisible(shown);
+    m_searchField->setVisible(shown);
     if (!shown)
         return;
-    m_list->setFocus(Qt::OtherFocusReason);
+    m_listView->setFocus(Qt::OtherFocusReason);
     Q_EMIT litFocusCleared();
-    StText();
+    updateStatusText();
     if (m_words->isEmpty()) {
-        m_text1->setEnabled(false);
+        m_searchField->setEnabled(false);
         setTolkEnabled(false);
     } else {
         Q_EMIT selectedWordChanged(IfLong(selectedWord(), 20));
     }
 }
 
-} // namespace kelmor::books
+void DictionaryPane::focusWordList()
+{
+    m_listView->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void DictionaryPane::disableSearch()
+{
+    m_searchField->setEnabled(false);
+}
+
+} // namespace kelmor::shell

@@ -1,4 +1,4 @@
-#include "books/keyboard_layout.h"
+#include "platform/keyboard_layout.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -10,7 +10,7 @@
 #include <X11/XKBlib.h>
 #endif
 
-namespace kelmor::books {
+namespace kelmor::platform {
 
 QString LayoutIdForXkb(const QString &xkbLayout)
 {
@@ -135,4 +135,4 @@ void SetRus()
     SwitchKeyboardLayout(QStringLiteral("00000419"));
 }
 
-} // namespace kelmor::books
+} // namespace kelmor::platform

@@ -1,8 +1,8 @@
 // The dictionary pane as the user meets it: typing in the search field and in the list, the
 // arrow keys, the book menu, the last word, the list modes and the start-up messages.
 
-#include "books/dictionary_pane.h"
-#include "dictionary_fixture.h"
+#include "shell/dictionary_pane.h"
+#include "support/book_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <QTimer>
 #include <QToolBar>
 
-using namespace kelmor::books;
-using namespace kelmor::books::testing;
+using namespace kelmor::shell;
+using namespace kelmor::testing;
 
 namespace {
 
@@ -51,6 +51,19 @@ protected:
         pane.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
     }
+    SearchField *field() const { return pane.findChild<SearchField *>("Text1"); }
+    WordListView *list() const { return pane.findChild<WordListView *>("ListView1"); }
+    QAction *bookButton(int n) const
+    {
+        return pane.findChild<QToolBar *>("Toolbar2")->actions().at(n);
+    }
+    int bookButtonCount() const { return pane.findChild<QToolBar *>("Toolbar2")->actions().size(); }
+    QAction *menuAction(const QString &name) const { return pane.findChild<QAction *>(name); }
+    // A mouse button released over the book toolbar brings the menu's marks up to date.
+    void releaseOverBookToolbar()
+    {
+        QTest::mouseRelease(pane.findChild<QToolBar *>("Toolbar2"), Qt::LeftButton);
+    }
     QStringList items() const
     {
         QStringList out;
@@ -72,9 +85,9 @@ TEST_F(DictionaryTest, LoadShowsBooksListAndStatus)
     QSignalSpy clicked(&pane, &DictionaryPane::itemClicked);
     load();
     EXPECT_TRUE(messages.empty());
-    ASSERT_EQ(pane.bookActions().size(), 2);
-    EXPECT_EQ(pane.bookActions()[0]->toolTip(), "Первый");
-    EXPECT_TRUE(pane.bookActions()[1]->isChecked());
+    ASSERT_EQ(bookButtonCount(), 2);
+    EXPECT_EQ(bookButton(0)->toolTip(), "Первый");
+    EXPECT_TRUE(bookButton(1)->isChecked());
     EXPECT_EQ(items(),
               (QStringList{"Арбуз", "Вода", "Водолей", "Ворона", "Дом", "Ёж", "Ель", "Яма"}));
     EXPECT_EQ(pane.statusText(), "9 слованых статей; ~45 толкований");
@@ -82,7 +95,7 @@ TEST_F(DictionaryTest, LoadShowsBooksListAndStatus)
     EXPECT_EQ(status.last().at(0).toString(), pane.statusText());
     // Listcheck: the first word selected, in the field, clicked.
     EXPECT_EQ(pane.selectedWord(), "Арбуз");
-    EXPECT_EQ(pane.searchField()->text(), "Арбуз");
+    EXPECT_EQ(field()->text(), "Арбуз");
     EXPECT_TRUE(pane.isTolkEnabled());
     ASSERT_EQ(clicked.size(), 1);
     EXPECT_EQ(clicked[0].at(0).toString(), "Арбуз");
@@ -92,18 +105,18 @@ TEST_F(DictionaryTest, TypingSearchesWithoutClicking)
 {
     load();
     QSignalSpy clicked(&pane, &DictionaryPane::itemClicked);
-    SearchField *field = pane.searchField();
-    field->setFocus();
-    field->selectAll();
-    typeText(field, "ВО");
+    SearchField *searchField = field();
+    searchField->setFocus();
+    searchField->selectAll();
+    typeText(searchField, "ВО");
     EXPECT_EQ(pane.selectedWord(), "Вода");
-    typeText(field, "р");
+    typeText(searchField, "р");
     EXPECT_EQ(pane.selectedWord(), "Ворона");
-    typeText(field, "щ"); // no word begins with "Ворщ": the selection stays
+    typeText(searchField, "щ"); // no word begins with "Ворщ": the selection stays
     EXPECT_EQ(pane.selectedWord(), "Ворона");
-    field->setText("   ");
+    searchField->setText("   ");
     EXPECT_EQ(pane.selectedWord(), "Ворона");
-    field->setText("ё");
+    searchField->setText("ё");
     EXPECT_EQ(pane.selectedWord(), "Ёж");
     EXPECT_TRUE(clicked.isEmpty()); // selecting is not clicking
 }
@@ -111,7 +124,7 @@ TEST_F(DictionaryTest, TypingSearchesWithoutClicking)
 TEST_F(DictionaryTest, ArrowKeysInTheFieldStopAtTheEnds)
 {
     load();
-    SearchField *field = pane.searchField();
+    SearchField *searchField = field();
     const struct
     {
         const char *start;
@@ -123,35 +136,35 @@ TEST_F(DictionaryTest, ArrowKeysInTheFieldStopAtTheEnds)
         {"Дом", Qt::Key_PageDown, "Дом"}, {"Дом", Qt::Key_PageUp, "Дом"},
     };
     for (const auto &tc : cases) {
-        field->setFocus();
-        field->setText(QString::fromUtf8(tc.start));
+        searchField->setFocus();
+        searchField->setText(QString::fromUtf8(tc.start));
         ASSERT_EQ(pane.selectedWord(), QString::fromUtf8(tc.start));
-        QTest::keyClick(field, Qt::Key(tc.key));
+        QTest::keyClick(searchField, Qt::Key(tc.key));
         EXPECT_EQ(pane.selectedWord(), QString::fromUtf8(tc.expected)) << tc.start << tc.key;
-        EXPECT_TRUE(pane.listView()->hasFocus()) << tc.start << tc.key;
+        EXPECT_TRUE(list()->hasFocus()) << tc.start << tc.key;
     }
 }
 
 TEST_F(DictionaryTest, TypingIntoTheListMovesToTheField)
 {
     load();
-    pane.listView()->setFocus();
-    ASSERT_TRUE(pane.listView()->hasFocus());
-    typeText(pane.listView(), "д");
-    EXPECT_TRUE(pane.searchField()->hasFocus());
-    EXPECT_EQ(pane.searchField()->text(), "д");
-    EXPECT_EQ(pane.searchField()->cursorPosition(), 1);
-    EXPECT_FALSE(pane.searchField()->hasSelectedText());
+    list()->setFocus();
+    ASSERT_TRUE(list()->hasFocus());
+    typeText(list(), "д");
+    EXPECT_TRUE(field()->hasFocus());
+    EXPECT_EQ(field()->text(), "д");
+    EXPECT_EQ(field()->cursorPosition(), 1);
+    EXPECT_FALSE(field()->hasSelectedText());
     EXPECT_EQ(pane.selectedWord(), "Дом");
-    typeText(pane.searchField(), "О");
-    EXPECT_EQ(pane.searchField()->text(), "дО");
+    typeText(field(), "О");
+    EXPECT_EQ(field()->text(), "дО");
     EXPECT_EQ(pane.selectedWord(), "Дом");
 
     // A space (code 32) is left to the list.
-    pane.listView()->setFocus();
-    typeText(pane.listView(), " ");
-    EXPECT_TRUE(pane.listView()->hasFocus());
-    EXPECT_EQ(pane.searchField()->text(), "дО");
+    list()->setFocus();
+    typeText(list(), " ");
+    EXPECT_TRUE(list()->hasFocus());
+    EXPECT_EQ(field()->text(), "дО");
 }
 
 TEST_F(DictionaryTest, LastWordRestore)
@@ -181,41 +194,41 @@ TEST_F(DictionaryTest, BookMenuActions)
     QSignalSpy busyStart(&pane, &DictionaryPane::busyStarted);
     QSignalSpy busyEnd(&pane, &DictionaryPane::busyFinished);
 
-    pane.oneBookActions()[1]->trigger(); // "Оставить один": Второй
-    EXPECT_FALSE(pane.bookActions()[0]->isChecked());
-    EXPECT_TRUE(pane.bookActions()[1]->isChecked());
+    menuAction("mnuBook2")->trigger(); // "Оставить один": Второй
+    EXPECT_FALSE(bookButton(0)->isChecked());
+    EXPECT_TRUE(bookButton(1)->isChecked());
     EXPECT_EQ(items(), (QStringList{"Арбуз", "Вода", "Ель", "Яма"}));
 
-    pane.refreshBooksMenu();
-    EXPECT_FALSE(pane.selBookActions()[0]->isChecked());
-    EXPECT_TRUE(pane.selBookActions()[1]->isChecked());
-    EXPECT_FALSE(pane.oneBookActions()[1]->isChecked());
+    releaseOverBookToolbar();
+    EXPECT_FALSE(menuAction("mnuSelBook1")->isChecked());
+    EXPECT_TRUE(menuAction("mnuSelBook2")->isChecked());
+    EXPECT_FALSE(menuAction("mnuBook2")->isChecked());
 
-    pane.selBookActions()[0]->trigger(); // "Выбрать": Первый on again
-    EXPECT_TRUE(pane.bookActions()[0]->isChecked());
+    menuAction("mnuSelBook1")->trigger(); // "Выбрать": Первый on again
+    EXPECT_TRUE(bookButton(0)->isChecked());
     EXPECT_EQ(pane.wordList().count(), 8);
 
-    pane.bookActions()[1]->trigger(); // the toolbar button itself
+    bookButton(1)->trigger(); // the toolbar button itself
     EXPECT_FALSE(pane.catalogue().isEnabled(1));
     EXPECT_EQ(pane.wordList().count(), 5);
 
     // "Выключить все": an empty, disabled list; keys that act on words do nothing.
     QSignalSpy tolk(&pane, &DictionaryPane::tolkRequested);
-    pane.allOffAction()->trigger();
+    menuAction("mnuBooksAll1")->trigger();
     EXPECT_TRUE(pane.wordList().isEmpty());
     EXPECT_EQ(pane.statusText(), "0 слованых статей; ~0 толкований");
     EXPECT_FALSE(pane.isTolkEnabled());
-    EXPECT_FALSE(pane.searchField()->isEnabled());
-    EXPECT_TRUE(pane.searchField()->text().isEmpty());
-    EXPECT_FALSE(pane.listView()->isEnabled());
+    EXPECT_FALSE(field()->isEnabled());
+    EXPECT_TRUE(field()->text().isEmpty());
+    EXPECT_FALSE(list()->isEnabled());
     EXPECT_FALSE(pane.lastWordToSave().has_value());
     pane.activateSelected();
     pane.search("в");
     EXPECT_TRUE(tolk.isEmpty());
-    pane.refreshBooksMenu();
-    EXPECT_TRUE(pane.allOnAction()->isEnabled()); // the books are still there
+    releaseOverBookToolbar();
+    EXPECT_TRUE(menuAction("mnuBooksAll0")->isEnabled()); // the books are still there
 
-    pane.allOnAction()->trigger(); // "Включить все" restores everything
+    menuAction("mnuBooksAll0")->trigger(); // "Включить все" restores everything
     EXPECT_EQ(pane.wordList().count(), 8);
     EXPECT_TRUE(pane.isTolkEnabled());
     EXPECT_EQ(closeViewer.size(), 5);
@@ -232,7 +245,7 @@ TEST_F(DictionaryTest, ToggleDuringARebuildRunsAfterIt)
     int rebuilds = 0;
     QObject::connect(&pane, &DictionaryPane::viewerCloseRequested, [&] { ++rebuilds; });
     // Events run between books: this toggle arrives while the first rebuild is under way.
-    QTimer::singleShot(0, &pane, [this] { pane.bookActions()[0]->trigger(); });
+    QTimer::singleShot(0, &pane, [this] { bookButton(0)->trigger(); });
     pane.LoadList();
     EXPECT_EQ(rebuilds, 2); // the second rebuild ran after the first, not inside it
     EXPECT_FALSE(pane.catalogue().isEnabled(0));
@@ -244,13 +257,13 @@ TEST_F(DictionaryTest, DoubleClickAsksForTheInterpretation)
     load();
     QSignalSpy tolk(&pane, &DictionaryPane::tolkRequested);
     QSignalSpy label(&pane, &DictionaryPane::selectedWordChanged);
-    pane.searchField()->setText("Дом");
-    const QModelIndex index = pane.listView()->model()->index(4, 0);
-    const QPoint at = pane.listView()->visualRect(index).center();
-    QTest::mouseClick(pane.listView()->viewport(), Qt::LeftButton, {}, at);
+    field()->setText("Дом");
+    const QModelIndex index = list()->model()->index(4, 0);
+    const QPoint at = list()->visualRect(index).center();
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
     ASSERT_FALSE(label.isEmpty());
     EXPECT_EQ(label.last().at(0).toString(), "Дом");
-    QTest::mouseDClick(pane.listView()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
     ASSERT_EQ(tolk.size(), 1);
     EXPECT_EQ(tolk[0].at(0).toString(), "Дом");
 }
@@ -258,17 +271,17 @@ TEST_F(DictionaryTest, DoubleClickAsksForTheInterpretation)
 TEST_F(DictionaryTest, ListModes)
 {
     load();
-    EXPECT_EQ(pane.listModeSetting(), "1");
-    EXPECT_FALSE(pane.listView()->isWrapping());
+    EXPECT_TRUE(menuAction("ListModeOrdinary")->isChecked());
+    EXPECT_FALSE(list()->isWrapping());
     pane.setListMode(2);
-    EXPECT_TRUE(pane.listView()->isWrapping());
-    EXPECT_EQ(pane.listView()->flow(), QListView::TopToBottom);
-    EXPECT_EQ(pane.listModeSetting(), "0"); // stored as "0", read back as several columns
+    EXPECT_TRUE(list()->isWrapping());
+    EXPECT_EQ(list()->flow(), QListView::TopToBottom);
+    EXPECT_TRUE(menuAction("ListModeColumns")->isChecked());
     pane.setListMode(3);                    // any other button does nothing
     EXPECT_EQ(pane.listMode(), 2);
-    pane.listModeToolbar()->actions()[0]->trigger();
+    menuAction("ListModeOrdinary")->trigger();
     EXPECT_EQ(pane.listMode(), 1);
-    EXPECT_FALSE(pane.listView()->isWrapping());
+    EXPECT_FALSE(list()->isWrapping());
 }
 
 TEST_F(DictionaryTest, SkippedBookIsReportedOnce)
@@ -278,7 +291,7 @@ TEST_F(DictionaryTest, SkippedBookIsReportedOnce)
     load();
     ASSERT_EQ(skipped.size(), 1);
     EXPECT_TRUE(skipped[0].at(0).toString().startsWith("Не удалось открыть сонник:\nc.book: "));
-    EXPECT_EQ(pane.bookActions().size(), 2);
+    EXPECT_EQ(bookButtonCount(), 2);
     EXPECT_TRUE(messages.empty());
 }
 
@@ -322,6 +335,6 @@ TEST(DictionaryStartup, FatalMessagesCloseTheSplashFirstAndExitFast)
         const QString expected = tc.message.endsWith('\n') ? tc.message + path : tc.message;
         EXPECT_EQ(events, (QStringList{"splash", "message:" + expected, "exit:1"})) << tc.what;
         EXPECT_EQ(icon, QMessageBox::Critical) << tc.what;
-        EXPECT_FALSE(pane.searchField()->isEnabled()) << tc.what;
+        EXPECT_FALSE(pane.findChild<QLineEdit *>("Text1")->isEnabled()) << tc.what;
     }
 }
