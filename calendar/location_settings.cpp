@@ -10,7 +10,8 @@ namespace {
 std::int16_t readInRange(const platform::SettingsStore &store, const char *key, int low, int high,
                          std::int16_t defaultValue)
 {
-    const int value = store.readInt(platform::LocationSection, QString::fromLatin1(key), defaultValue);
+    const int value =
+        store.readInt(platform::LocationSection, QString::fromLatin1(key), defaultValue);
     return value >= low && value <= high ? std::int16_t(value) : defaultValue;
 }
 

@@ -311,8 +311,8 @@ int runMoonCommand(const QStringList &args)
         return 0;
     }
 
-    const Location place =
-        options.latitude ? locationAt(*options.latitude, *options.longitude) : readLocation(platform::SettingsStore());
+    const Location place = options.latitude ? locationAt(*options.latitude, *options.longitude)
+                                            : readLocation(platform::SettingsStore());
     const platform::QtTimeZoneProvider zone;
     try {
         const DateTime moment = options.at ? *options.at : now();

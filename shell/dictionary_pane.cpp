@@ -20,8 +20,8 @@
 
 namespace kelmor::shell {
 
-using books::Catalogue;
 using books::BookEntry;
+using books::Catalogue;
 using books::WordList;
 
 namespace {
@@ -455,7 +455,7 @@ void DictionaryPane::selectRow(int row)
 {
     m_programmatic = true;
     m_listView->selectionModel()->setCurrentIndex(m_model->index(row),
-                                              QItemSelectionModel::ClearAndSelect);
+                                                  QItemSelectionModel::ClearAndSelect);
     m_programmatic = false;
 }
 

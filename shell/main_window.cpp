@@ -178,9 +178,9 @@ void MainWindow::buildCommandToolbar()
     m_calendarAction = addButton(QStringLiteral("Calen"), QStringLiteral("Календарь"),
                                  QStringLiteral("Календарь сбываемости снов (Ctrl+M)"),
                                  QStyle::SP_FileDialogDetailedView);
-    m_optionsAction = addButton(QStringLiteral("HLP"), QStringLiteral("Настройки"),
-                                QStringLiteral("Настройки программы"),
-                                QStyle::SP_FileDialogInfoView);
+    m_optionsAction =
+        addButton(QStringLiteral("HLP"), QStringLiteral("Настройки"),
+                  QStringLiteral("Настройки программы"), QStyle::SP_FileDialogInfoView);
     connect(m_interpretAction, &QAction::triggered, this, &MainWindow::ShowTolk);
     connect(m_calendarAction, &QAction::triggered, this, &MainWindow::ShowCalen);
     connect(m_optionsAction, &QAction::triggered, this, &MainWindow::ShowOptions);

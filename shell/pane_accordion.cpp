@@ -24,11 +24,11 @@ QToolButton *makeHeaderStrip(const QString &name, const QString &caption, QWidge
     strip->setFixedHeight(platform::twipsToPixels(HeaderStripTwips));
     strip->setCursor(Qt::PointingHandCursor);
     // Colours from the palette, so the strip reads well in light and dark themes.
-    strip->setStyleSheet(QStringLiteral(
-        "QToolButton { text-align: left; font-weight: bold; color: palette(link);"
-        " border-top: 1px solid palette(mid); border-bottom: 1px solid palette(mid);"
-        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 palette(base),"
-        " stop:1 palette(button)); }"));
+    strip->setStyleSheet(
+        QStringLiteral("QToolButton { text-align: left; font-weight: bold; color: palette(link);"
+                       " border-top: 1px solid palette(mid); border-bottom: 1px solid palette(mid);"
+                       " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 palette(base),"
+                       " stop:1 palette(button)); }"));
     return strip;
 }
 

@@ -277,7 +277,7 @@ TEST_F(DictionaryTest, ListModes)
     EXPECT_TRUE(list()->isWrapping());
     EXPECT_EQ(list()->flow(), QListView::TopToBottom);
     EXPECT_TRUE(menuAction("ListModeColumns")->isChecked());
-    pane.setListMode(3);                    // any other button does nothing
+    pane.setListMode(3); // any other button does nothing
     EXPECT_EQ(pane.listMode(), 2);
     menuAction("ListModeOrdinary")->trigger();
     EXPECT_EQ(pane.listMode(), 1);

@@ -118,7 +118,8 @@ TEST(WindowGeometry, APlaceOnAnotherScreenIsKept)
     const Case cases[] = {
         {"on the second screen", {1500, 25000, 5000, 7000}, {1500, 25000, 5000, 7000}},
         {"below the primary", {17000, 3000, 5000, 7000}, {17000, 3000, 5000, 7000}},
-        {"right of every screen: left centred", {1500, 60000, 5000, 7000},
+        {"right of every screen: left centred",
+         {1500, 60000, 5000, 7000},
          {1500, sw / 2 - 2500, 5000, 7000}},
         {"below the second screen, where no screen is: both centred",
          {17000, 25000, 5000, 7000},

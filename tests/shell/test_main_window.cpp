@@ -240,7 +240,8 @@ TEST_F(MainWindowTest, ExitInTheNormalStateSavesGeometryBooksAndListMode)
 {
     // Two books, the second switched off by its toolbar button.
     BookFolder books;
-    books.write({QStringLiteral("Миллер.book"), QStringLiteral("Миллер"), {QStringLiteral("Вода")}});
+    books.write(
+        {QStringLiteral("Миллер.book"), QStringLiteral("Миллер"), {QStringLiteral("Вода")}});
     books.write({QStringLiteral("Ванга.book"), QStringLiteral("Ванга"), {QStringLiteral("Дом")}});
     const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
     qputenv("XDG_DATA_DIRS", books.dataDir().toUtf8());

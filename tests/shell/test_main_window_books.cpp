@@ -46,22 +46,22 @@ protected:
     void SetUp() override
     {
         folder.write({QStringLiteral("a.book"),
-                     QStringLiteral("Первый"),
-                     {},
-                     {},
-                     {},
-                     {{"Вода", "Про воду.", "Дом; Лес."},
-                      {"Дом", "Про дом.", "Вода."},
-                      {"Лес", "Про лес.", {}},
-                      {"Ёж", "Про ежа.", {}}},
-                     QStringLiteral("Первый")});
+                      QStringLiteral("Первый"),
+                      {},
+                      {},
+                      {},
+                      {{"Вода", "Про воду.", "Дом; Лес."},
+                       {"Дом", "Про дом.", "Вода."},
+                       {"Лес", "Про лес.", {}},
+                       {"Ёж", "Про ежа.", {}}},
+                      QStringLiteral("Первый")});
         folder.write({QStringLiteral("b.book"),
-                     QStringLiteral("Второй"),
-                     {},
-                     {},
-                     {},
-                     {{"Вода", "Ещё про воду.", {}}, {"Арбуз", "Про арбуз.", {}}},
-                     QStringLiteral("Второй")});
+                      QStringLiteral("Второй"),
+                      {},
+                      {},
+                      {},
+                      {{"Вода", "Ещё про воду.", {}}, {"Арбуз", "Про арбуз.", {}}},
+                      QStringLiteral("Второй")});
         m_oldDataDirs = qgetenv("XDG_DATA_DIRS");
         qputenv("XDG_DATA_DIRS", folder.dataDir().toUtf8());
 
@@ -403,13 +403,15 @@ TEST(MainWindowBooks, WhenNoBookOpensTheReasonsComeBeforeTheFatalMessage)
 
     DictionaryPane pane;
     QList<QPair<QMessageBox::Icon, QString>> shown;
-    pane.setMessageHandler(
-        [&](QMessageBox::Icon icon, const QString &text) { shown.append({icon, text}); });
+    pane.setMessageHandler([&](QMessageBox::Icon icon, const QString &text) {
+        shown.append({icon, text});
+    });
     QSignalSpy exit(&pane, &DictionaryPane::exitRequested);
     EXPECT_FALSE(pane.LoadBooks(books.path()));
     ASSERT_EQ(shown.size(), 2);
     EXPECT_EQ(shown[0].first, QMessageBox::Warning);
-    EXPECT_TRUE(shown[0].second.startsWith(QStringLiteral("Не удалось открыть сонник:\ndamaged.book: ")))
+    EXPECT_TRUE(
+        shown[0].second.startsWith(QStringLiteral("Не удалось открыть сонник:\ndamaged.book: ")))
         << shown[0].second.toStdString();
     EXPECT_EQ(shown[1].first, QMessageBox::Critical);
     EXPECT_TRUE(shown[1].second.startsWith(QStringLiteral("Среди файлов программы нет сонников")));

@@ -104,7 +104,8 @@ TEST_F(StartWindows, TraySwitchStartsHiddenWithoutSplash)
         EXPECT_TRUE(w->isHidden());
         EXPECT_TRUE(w->isInTray());
         EXPECT_TRUE(w->findChild<TrayArea *>(QStringLiteral("Tray1"))->isVisible());
-        EXPECT_EQ(w->findChild<TrayArea *>(QStringLiteral("Tray1"))->toolTip(), QStringLiteral("Сонник ZEL Kelmor 3"));
+        EXPECT_EQ(w->findChild<TrayArea *>(QStringLiteral("Tray1"))->toolTip(),
+                  QStringLiteral("Сонник ZEL Kelmor 3"));
     }
 }
 
