@@ -33,15 +33,22 @@ CONFIG_KEYS = ("ToolName", "TolkName", "Color", "Icon")
 RECORD_KEYS = ("List", "Text", "Links")
 MIN_BOOKS = 3
 MIN_HEADWORDS = 150  # every book
-FULL_BOOK_HEADWORDS = 150  # the main books, at least MIN_FULL_BOOKS of them
+FULL_BOOK_HEADWORDS = 350  # the main books, at least MIN_FULL_BOOKS of them
 MIN_FULL_BOOKS = 3
-MIN_DISTINCT = 300  # headwords of all books together
+MIN_DISTINCT = 700  # headwords of all books together
 MIN_SHARED = 30
 # Words that the lookup and viewer tests may rely on: present in every book.
 EVERYWHERE = ("Вода", "Змея", "Луна", "Дом", "Огонь")
 # Symbols that people dream of most: each is a headword of at least one book.
-COMMON = ("Вода", "Огонь", "Дом", "Змея", "Собака", "Кошка", "Зубы", "Кровь", "Деньги",
-          "Смерть", "Ребёнок", "Свадьба")
+COMMON = (
+    "Мать", "Отец", "Муж", "Жена", "Бабушка", "Ребёнок", "Младенец", "Покойник", "Мертвец",
+    "Зубы", "Волосы", "Кровь", "Беременность", "Болезнь", "Смерть", "Гроб", "Свадьба",
+    "Дом", "Дверь", "Кровать", "Зеркало", "Платье", "Мясо", "Хлеб", "Деньги", "Золото",
+    "Собака", "Кошка", "Змея", "Лев", "Птица", "Пчела", "Паук", "Рыба", "Дельфин", "Цветы",
+    "Дерево", "Дождь", "Снег", "Вода", "Огонь", "Дорога", "Поезд", "Церковь", "Крест",
+    "Школа", "Работа", "Летать", "Падать", "Бежать", "Прятаться", "Плавать", "Тонуть",
+    "Целоваться", "Драться", "Терять", "Искать",
+)
 # A headword is one capitalised word, or a few joined by single spaces or hyphens.
 HEADWORD = re.compile(r"[А-ЯЁ][а-яё]*(?:[ -][а-яё]+)*")
 MARKERS = "&§^<>"

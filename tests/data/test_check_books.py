@@ -58,13 +58,11 @@ def shrink_a_full_book(books):
     del full[0]["Book"][check_books.FULL_BOOK_HEADWORDS - 1:]
 
 
-def keep_only_shared_headwords(books):
-    counts = {}
+def keep_too_few_distinct(books):
+    every = sorted({r["List"] for _, book in books for r in book["Book"]})
+    keep = set(every[:check_books.MIN_DISTINCT - 1])
     for _, book in books:
-        for r in book["Book"]:
-            counts[r["List"]] = counts.get(r["List"], 0) + 1
-    for _, book in books:
-        book["Book"] = [r for r in book["Book"] if counts[r["List"]] > 1]
+        book["Book"] = [r for r in book["Book"] if r["List"] in keep]
 
 
 def drop_everywhere(word):
@@ -183,7 +181,7 @@ CASES = [
     ("too few headwords", drop_records_below_minimum,
      f"at least {check_books.MIN_HEADWORDS} wanted"),
     ("a main book too small", shrink_a_full_book, f"at least {check_books.FULL_BOOK_HEADWORDS}"),
-    ("too few distinct headwords", keep_only_shared_headwords, "distinct headwords"),
+    ("too few distinct headwords", keep_too_few_distinct, "distinct headwords"),
     ("common symbol missing", drop_everywhere("Смерть"), "common dream symbol 'Смерть'"),
     ("common word missing", drop_water_from_last, "'Вода' is missing"),
     ("icon that is no PNG", set_config(2, "Icon", base64.b64encode(b"GIF89a").decode()), "not a PNG"),
