@@ -11,7 +11,11 @@ The rules follow from how the program reads a book: the viewer treats "<", ">", 
 the Latin "F", "§" and "^" as formatting markers, an en dash colours the start of its
 line, a book title found inside another book's heading takes that book's colour, the
 word list merges equal headwords, links are looked up as headwords, and every stored
-character is one Windows-1251 byte.
+character is one Windows-1251 byte. The rest keeps the bundled books worth a newcomer's
+while: enough headwords in each book and in all of them together, the most common dream
+symbols present, every link leading to an article of its own book (so that it works with
+only that book enabled), articles of two to five sentences, and each book in its own
+words: no run of words copied from another book, no sentence repeated between articles.
 """
 
 import base64
@@ -28,15 +32,34 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 CONFIG_KEYS = ("ToolName", "TolkName", "Color", "Icon")
 RECORD_KEYS = ("List", "Text", "Links")
 MIN_BOOKS = 3
-MIN_HEADWORDS = 150
+MIN_HEADWORDS = 150  # every book
+FULL_BOOK_HEADWORDS = 350  # the main books, at least MIN_FULL_BOOKS of them
+MIN_FULL_BOOKS = 3
+MIN_DISTINCT = 700  # headwords of all books together
 MIN_SHARED = 30
 # Words that the lookup and viewer tests may rely on: present in every book.
 EVERYWHERE = ("Вода", "Змея", "Луна", "Дом", "Огонь")
+# Symbols that people dream of most: each is a headword of at least one book.
+COMMON = (
+    "Мать", "Отец", "Муж", "Жена", "Бабушка", "Ребёнок", "Младенец", "Покойник", "Мертвец",
+    "Зубы", "Волосы", "Кровь", "Беременность", "Болезнь", "Смерть", "Гроб", "Свадьба",
+    "Дом", "Дверь", "Кровать", "Зеркало", "Платье", "Мясо", "Хлеб", "Деньги", "Золото",
+    "Собака", "Кошка", "Змея", "Лев", "Птица", "Пчела", "Паук", "Рыба", "Дельфин", "Цветы",
+    "Дерево", "Дождь", "Снег", "Вода", "Огонь", "Дорога", "Поезд", "Церковь", "Крест",
+    "Школа", "Работа", "Летать", "Падать", "Бежать", "Прятаться", "Плавать", "Тонуть",
+    "Целоваться", "Драться", "Терять", "Искать",
+)
+# A headword is one capitalised word, or a few joined by single spaces or hyphens.
+HEADWORD = re.compile(r"[А-ЯЁ][а-яё]*(?:[ -][а-яё]+)*")
 MARKERS = "&§^<>"
 LATIN = re.compile(r"[A-Za-z]")
 SENTENCE_END = re.compile(r"[.!?…]+(?=\s|$)")
 INLINE_LINK = re.compile(r"<([^<>]*)>")
+MIN_SENTENCES = 2
 MAX_SENTENCES = 5
+COPIED_RUN = 6  # this many words in a row found in two books are copied wording
+REPEATED_SENTENCE = 4  # a sentence of this many words may stand in one article only
+WORD = re.compile(r"[а-яё0-9]+")
 
 
 def encodable(text):
@@ -145,6 +168,44 @@ def check_article(where, text, errors):
         sentences += ends if re.search(r"[.!?…]$", line) else ends + 1
     if sentences > MAX_SENTENCES:
         errors.append(f"{where}: {sentences} sentences, at most {MAX_SENTENCES}")
+    elif sentences < MIN_SENTENCES:
+        errors.append(f"{where}: {sentences} sentence, at least {MIN_SENTENCES} wanted")
+
+
+def sentence_words(text):
+    """The sentences of an article as lists of lower-case words, "ё" read as "е"."""
+    text = INLINE_LINK.sub(lambda m: m.group(1), text).replace("\r\n", " ")
+    for sentence in re.split(r"(?<=[.!?…])\s+", text):
+        words = WORD.findall(sentence.lower().replace("ё", "е"))
+        if words:
+            yield words
+
+
+def check_wording(books, errors):
+    """No run of COPIED_RUN words shared by two books; no sentence repeated in two articles."""
+    runs = {}  # run of words -> (book, headword) where it was seen first
+    sentences = {}  # (book, sentence) -> headword
+    for name, book in books:
+        own_runs = {}
+        for record in book["Book"]:
+            for words in sentence_words(record["Text"]):
+                if len(words) >= REPEATED_SENTENCE:
+                    key = (name, " ".join(words))
+                    first = sentences.setdefault(key, record["List"])
+                    if first != record["List"]:
+                        errors.append(f"{name}: {record['List']}: sentence repeated from "
+                                      f"{first!r}: {key[1]!r}")
+                for i in range(len(words) - COPIED_RUN + 1):
+                    own_runs.setdefault(" ".join(words[i:i + COPIED_RUN]), record["List"])
+        reported = set()
+        for run, word in own_runs.items():
+            other = runs.get(run)
+            if other is None:
+                runs[run] = (name, word)
+            elif (other, word) not in reported:
+                reported.add((other, word))
+                errors.append(f"{name}: {word}: wording copied from {other[0]}: "
+                              f"{other[1]} ({run!r})")
 
 
 def check_books(books):
@@ -166,6 +227,8 @@ def check_books(books):
             if not word or word != word.strip():
                 errors.append(f"{where}: headword empty or with surrounding spaces")
             check_plain_text(f"{where} (headword)", word, errors)
+            if word and not HEADWORD.fullmatch(word):
+                errors.append(f"{where}: a headword is a capitalised word (or words) in Cyrillic")
             if ";" in word or "." in word:
                 errors.append(f"{where}: a headword cannot hold ';' or '.' (link separators)")
             folded = word.casefold()
@@ -180,7 +243,16 @@ def check_books(books):
         if len(headwords[name]) < MIN_HEADWORDS:
             errors.append(f"{name}: {len(headwords[name])} headwords, at least {MIN_HEADWORDS} wanted")
 
+    full = [name for name in headwords if len(headwords[name]) >= FULL_BOOK_HEADWORDS]
+    if len(full) < MIN_FULL_BOOKS:
+        errors.append(f"{len(full)} books of at least {FULL_BOOK_HEADWORDS} headwords, "
+                      f"{MIN_FULL_BOOKS} wanted")
     every = set().union(*headwords.values()) if headwords else set()
+    if len(every) < MIN_DISTINCT:
+        errors.append(f"{len(every)} distinct headwords in all books, at least {MIN_DISTINCT} wanted")
+    for word in COMMON:
+        if word not in every:
+            errors.append(f"common dream symbol {word!r} is no headword of any book")
     folded_every = {}
     for word in every:
         folded_every.setdefault(word.casefold(), set()).add(word)
@@ -189,12 +261,14 @@ def check_books(books):
             errors.append(f"headword spelled differently across books: {sorted(variants)}")
 
     for name, book in books:
+        own = headwords[name]
+        folded_own = {word.casefold() for word in own}
         for record in book["Book"]:
             where = f"{name}: {record['List']}"
             # The lookup ignores letter case, so "<полночь>" inside a sentence finds "Полночь".
             for target in INLINE_LINK.findall(record["Text"]):
-                if target.casefold() not in folded_every:
-                    errors.append(f"{where}: inline link <{target}> is no headword")
+                if target.casefold() not in folded_own:
+                    errors.append(f"{where}: inline link <{target}> is no headword of this book")
             links = record["Links"]
             if links is None:
                 continue
@@ -208,8 +282,8 @@ def check_books(books):
             for item in items:
                 if item == record["List"]:
                     errors.append(f"{where}: Links points to its own headword")
-                elif item not in every:
-                    errors.append(f"{where}: link {item!r} is no headword of any book")
+                elif item not in own:
+                    errors.append(f"{where}: link {item!r} is no headword of this book")
 
     counts = {}
     for words in headwords.values():
@@ -227,6 +301,8 @@ def check_books(books):
         water = [r for r in first["Book"] if r["List"] == "Вода"]
         if water and water[0]["Links"] is None:
             errors.append(f"{first_name}: the first book's 'Вода' must have Links")
+
+    check_wording(books, errors)
 
     configs = [book["Config"] for _, book in books]
     if not any(c["Icon"] is None for c in configs):

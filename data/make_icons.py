@@ -104,11 +104,36 @@ def _eye(x, y):
     return (245, 245, 240, 1.0)
 
 
-ICONS = {"moon": _moon, "eye": _eye}
+def _house(x, y):
+    """A small house on a green disc: red roof with a chimney, cream walls, a lit window."""
+    r = math.hypot(x - 0.5, y - 0.5)
+    if r > 0.47:
+        return CLEAR
+    # the roof: a triangle from the ridge (0.5, 0.2) down to the eaves at y = 0.46
+    if 0.2 <= y <= 0.46 and abs(x - 0.5) <= (y - 0.2) * 1.25:
+        return (170, 48, 36, 1.0)
+    if 0.66 <= x <= 0.72 and 0.22 <= y < 0.4:
+        return (120, 60, 40, 1.0)  # the chimney, rising out of the roof's right slope
+    if 0.3 <= x <= 0.7 and 0.46 < y <= 0.76:
+        if 0.36 <= x <= 0.48 and 0.52 <= y <= 0.63:
+            if abs(x - 0.42) < 0.01 or abs(y - 0.575) < 0.01:
+                return (120, 80, 40, 1.0)  # the window cross
+            return (255, 214, 90, 1.0)
+        if 0.54 <= x <= 0.64 and 0.56 <= y <= 0.76:
+            return (130, 82, 46, 1.0)  # the door
+        return (246, 232, 196, 1.0)
+    if y > 0.76:
+        return (46, 110, 50, 1.0)  # the grass
+    if r > 0.44:
+        return (40, 100, 56, 1.0)
+    return (112, 176, 122, 1.0)
+
+
+ICONS = {"moon": _moon, "eye": _eye, "house": _house}
 
 
 def icon_png(name):
-    """The PNG bytes of the named icon ("moon" or "eye")."""
+    """The PNG bytes of the named icon ("moon", "eye" or "house")."""
     return _png(_render(ICONS[name]), SIZE)
 
 

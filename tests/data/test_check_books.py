@@ -49,8 +49,62 @@ def duplicate_in_other_case(books):
     first.append(dict(first[0], List=first[0]["List"].upper()))
 
 
-def drop_records_to_149(books):
-    del books[1][1]["Book"][149:]
+def drop_records_below_minimum(books):
+    del books[1][1]["Book"][check_books.MIN_HEADWORDS - 1:]
+
+
+def shrink_a_full_book(books):
+    full = [b for _, b in books if len(b["Book"]) >= check_books.FULL_BOOK_HEADWORDS]
+    del full[0]["Book"][check_books.FULL_BOOK_HEADWORDS - 1:]
+
+
+def keep_too_few_distinct(books):
+    every = sorted({r["List"] for _, book in books for r in book["Book"]})
+    keep = set(every[:check_books.MIN_DISTINCT - 1])
+    for _, book in books:
+        book["Book"] = [r for r in book["Book"] if r["List"] in keep]
+
+
+def drop_everywhere(word):
+    def spoil(books):
+        for _, book in books:
+            book["Book"] = [r for r in book["Book"] if r["List"] != word]
+    return spoil
+
+
+def set_headword(word, new):
+    def spoil(books):
+        record(books, 0, word)["List"] = new
+    return spoil
+
+
+def only_elsewhere(books):
+    """A headword of some other book that the first book lacks."""
+    own = {r["List"] for r in books[0][1]["Book"]}
+    return next(r["List"] for _, b in books[1:] for r in b["Book"] if r["List"] not in own)
+
+
+def link_to_other_book(books):
+    record(books, 0, "Вода")["Links"] = f"Река; {only_elsewhere(books)}."
+
+
+def inline_link_to_other_book(books):
+    record(books, 0, "Вода")["Text"] = f"Вода – к переменам. Смотри <{only_elsewhere(books)}>."
+
+
+def copy_from_other_book(books):
+    record(books, 0, "Вода")["Text"] = record(books, 1, "Вода")["Text"]
+
+
+def copy_one_run_of_words(books):
+    # six words of another book's sentence, inside a sentence of our own
+    words = check_books.WORD.findall(record(books, 1, "Вода")["Text"].split(".")[0].lower())[:6]
+    record(books, 0, "Вода")["Text"] = "Лунная примета: " + " ".join(words) + ". Так и будет."
+
+
+def repeat_sentence_within_book(books):
+    text = record(books, 0, "Волк")["Text"]
+    record(books, 0, "Вода")["Text"] = text.replace("Волк", "Вода", 1) + " " + text.split("\r\n")[0]
 
 
 def drop_water_from_last(books):
@@ -96,9 +150,13 @@ CASES = [
     ("section sign in an article", set_text("Вода", "Вода §5."), "formatting markers"),
     ("caret in an article", set_text("Вода", "Вода ^ вода."), "formatting markers"),
     ("lone angle bracket", set_text("Вода", "Меньше < больше."), "formatting markers"),
-    ("inline link to no headword", set_text("Вода", "Смотри <Нетакогослова>."), "inline link"),
+    ("inline link to no headword", set_text("Вода", "Вода – к дороге. Смотри <Нетакогослова>."),
+     "inline link"),
     ("character outside Windows-1251", set_text("Вода", "Вода ✓ к добру."), "Windows-1251"),
-    ("link to no headword", set_links("Вода", "Река; Нетакогослова."), "no headword of any book"),
+    ("link to no headword", set_links("Вода", "Река; Нетакогослова."), "no headword of this book"),
+    ("link to another book's headword", link_to_other_book, "no headword of this book"),
+    ("inline link to another book's headword", inline_link_to_other_book,
+     "no headword of this book"),
     ("links without the final period", set_links("Вода", "Река; Дождь"), "not in the form"),
     ("empty link item", set_links("Вода", "Река;; Дождь."), "not in the form"),
     ("link to itself", set_links("Вода", "Вода; Река."), "its own headword"),
@@ -110,9 +168,21 @@ CASES = [
     ("bare line feed", set_text("Вода", "Одна строка.\nДругая строка."), "CR LF"),
     ("six sentences", set_text("Вода", "Раз. Два. Три. Четыре. Пять. Шесть."), "sentences"),
     ("empty article", set_text("Вода", " "), "empty article"),
+    ("one sentence", set_text("Вода", "Вода – к слезам."), "at least 2"),
+    ("article copied from another book", copy_from_other_book, "wording copied"),
+    ("six words copied from another book", copy_one_run_of_words, "wording copied"),
+    ("sentence repeated in one book", repeat_sentence_within_book, "sentence repeated"),
+    ("headword in lower case", set_headword("Алтарь", "алтарь"), "capitalised word"),
+    ("headword with a digit", set_headword("Алтарь", "Алтарь2"), "capitalised word"),
+    ("headword with a double space", set_headword("Алтарь", "Старый  алтарь"), "capitalised word"),
+    ("headword with a trailing hyphen", set_headword("Алтарь", "Алтарь-"), "capitalised word"),
     ("duplicate headword in other case", duplicate_in_other_case, "duplicate headword"),
     ("headword spelled differently", spelling_differs_between_books, "spelled differently"),
-    ("too few headwords", drop_records_to_149, "at least 150"),
+    ("too few headwords", drop_records_below_minimum,
+     f"at least {check_books.MIN_HEADWORDS} wanted"),
+    ("a main book too small", shrink_a_full_book, f"at least {check_books.FULL_BOOK_HEADWORDS}"),
+    ("too few distinct headwords", keep_too_few_distinct, "distinct headwords"),
+    ("common symbol missing", drop_everywhere("Смерть"), "common dream symbol 'Смерть'"),
     ("common word missing", drop_water_from_last, "'Вода' is missing"),
     ("icon that is no PNG", set_config(2, "Icon", base64.b64encode(b"GIF89a").decode()), "not a PNG"),
     ("icon that is no base64", set_config(2, "Icon", "***"), "not valid base64"),
