@@ -2,6 +2,7 @@
 // dictionaries that are missing, unreadable or in a single-byte encoding.
 #include "books/catalogue.h"
 #include "books/word_forms.h"
+#include "books/word_list_forms.h"
 #include "books/wordlist.h"
 #include "support/scratch_dir.h"
 
@@ -28,10 +29,7 @@ QStringList sampleHeadwords()
         catalogue.load(QStringLiteral(KELMOR_BUILD_SHARE "/ZEL Programming/ZEL Kelmor/3.1/Books"));
         WordList list(catalogue);
         list.rebuild();
-        QStringList out;
-        for (int row = 0; row < list.count(); ++row)
-            out << list.word(row);
-        return out;
+        return kelmor::books::headwordsOf(list);
     }();
     return words;
 }
