@@ -40,7 +40,12 @@ QByteArray sgr(const CharFormat &f)
 QByteArray terminalText(std::u16string_view document, std::size_t wordLength,
                         std::span<const HeadingStyle> headings, bool ansi)
 {
-    const std::vector<FormatRun> runs = formatInterpretation(document, wordLength, headings);
+    return terminalTextOfRuns(document, formatInterpretation(document, wordLength, headings), ansi);
+}
+
+QByteArray terminalTextOfRuns(std::u16string_view document, std::span<const FormatRun> runs,
+                              bool ansi)
+{
     QByteArray out;
     bool styled = false;
     for (const FormatRun &run : runs) {

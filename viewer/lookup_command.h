@@ -28,5 +28,8 @@ int loadCommandCatalogue(books::Catalogue &catalogue);
 // with ANSI styles when `ansi` is set.
 QByteArray terminalText(std::u16string_view document, std::size_t wordLength,
                         std::span<const HeadingStyle> headings, bool ansi);
+// Any formatted text the same way, by its runs.
+QByteArray terminalTextOfRuns(std::u16string_view document, std::span<const FormatRun> runs,
+                              bool ansi);
 
 } // namespace kelmor::viewer
