@@ -267,7 +267,8 @@ DreamReport buildDreamReport(QStringView dreamText, const DreamAnalysis &analysi
         report.sectionStarts[s] = base;
         const std::size_t wordLength = std::size_t(analysis.symbols[s].headword.size());
         out.addDocument(document, viewer::formatInterpretation(document, wordLength, headings));
-        // Its cross-references: to a section of this report when the symbol is here.
+        // Its cross-references (the word and its closing ">", as the viewer hit-tests them): to
+        // a section of this report when the symbol is here.
         for (std::size_t open = document.find(u'<'); open != std::u16string::npos;
              open = document.find(u'<', open + 1)) {
             const std::size_t close = document.find(u'>', open + 1);
@@ -282,8 +283,8 @@ DreamReport buildDreamReport(QStringView dreamText, const DreamAnalysis &analysi
                 if (documents[t] &&
                     analysis.symbols[t].headword.compare(word, Qt::CaseInsensitive) == 0)
                     section = int(t);
-            sectionLinks.push_back({base + int(open) + 1, int(close - open - 1), section,
-                                    section < 0 ? word : QString()});
+            sectionLinks.push_back(
+                {base + int(open) + 1, int(close - open), section, section < 0 ? word : QString()});
         }
     }
     // Links to symbols without a section name their headword instead.
