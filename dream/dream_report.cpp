@@ -45,33 +45,32 @@ QString placeText(const calendar::Location &place)
     return city.isEmpty() ? coordinates : city + QStringLiteral(" (") + coordinates + u')';
 }
 
-CharFormat headingFormat()
+CharFormat coloured(std::uint32_t rgb, bool bold, bool underline, int pointSize)
 {
     CharFormat f;
     f.colorKind = CharFormat::Color::Rgb;
-    f.rgb = viewer::kNavy;
-    f.pointSize = viewer::kWordPointSize;
-    f.bold = true;
-    f.underline = true;
+    f.rgb = rgb;
+    f.bold = bold;
+    f.underline = underline;
+    f.pointSize = std::uint8_t(pointSize);
     return f;
+}
+
+// The heading word as the interpretations show theirs; labels as the link line's heading;
+// links as theirs.
+CharFormat headingFormat()
+{
+    return coloured(viewer::kNavy, true, true, viewer::kWordPointSize);
 }
 
 CharFormat labelFormat()
 {
-    CharFormat f;
-    f.colorKind = CharFormat::Color::Rgb;
-    f.rgb = viewer::kTeal;
-    f.bold = true;
-    return f;
+    return coloured(viewer::kTeal, true, false, viewer::kBasePointSize);
 }
 
 CharFormat linkFormat()
 {
-    CharFormat f;
-    f.colorKind = CharFormat::Color::Rgb;
-    f.rgb = viewer::kGreen;
-    f.underline = true;
-    return f;
+    return coloured(viewer::kGreen, false, true, viewer::kBasePointSize);
 }
 
 // Appends text with its formatting, keeping the runs contiguous.
