@@ -1,6 +1,7 @@
 // Entry point: command-line subcommands first (they need no display and skip the start-up
 // procedure, so they also work while the program is open), then the start-up procedure.
 #include "calendar/moon_command.h"
+#include "dream/dream_command.h"
 #include "shell/startup.h"
 #include "viewer/lookup_command.h"
 
@@ -22,6 +23,12 @@ int main(int argc, char **argv)
     if (command == "lookup") {
         QCoreApplication app(argc, argv);
         return kelmor::viewer::runLookupCommand(QCoreApplication::arguments().mid(2));
+    }
+
+    // "kelmor dream ...": the report of a whole dream read from standard input.
+    if (command == "dream") {
+        QCoreApplication app(argc, argv);
+        return kelmor::dream::runDreamCommand(QCoreApplication::arguments().mid(2));
     }
 
     return kelmor::shell::runApplication(argc, argv);

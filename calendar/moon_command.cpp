@@ -145,14 +145,6 @@ Location locationAt(double latitude, double longitude)
     return place;
 }
 
-DateTime now()
-{
-    const QDateTime t = QDateTime::currentDateTime();
-    const QDate d = t.date();
-    const QTime h = t.time();
-    return DateTime::fromFields(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
-}
-
 // Formats local date-time values with the offset from universal time in force at them.
 class Formatter
 {
@@ -291,6 +283,29 @@ void printText(QTextStream &out, DateTime moment, const Location &place, const C
 
 } // namespace
 
+DateTime localNow()
+{
+    const QDateTime t = QDateTime::currentDateTime();
+    const QDate d = t.date();
+    const QTime h = t.time();
+    return DateTime::fromFields(d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second());
+}
+
+std::optional<DateTime> parseMomentText(const QString &text, QString *error)
+{
+    try {
+        return parseMoment(text);
+    } catch (const UsageError &e) {
+        if (error)
+            *error = e.text;
+    } catch (const astro::AstroError &e) {
+        if (error)
+            *error =
+                QStringLiteral("неверный момент \"%1\": %2").arg(text, QString::fromUtf8(e.what()));
+    }
+    return std::nullopt;
+}
+
 int runMoonCommand(const QStringList &args)
 {
     QTextStream out(stdout);
@@ -315,7 +330,7 @@ int runMoonCommand(const QStringList &args)
                                             : readLocation(platform::SettingsStore());
     const platform::QtTimeZoneProvider zone;
     try {
-        const DateTime moment = options.at ? *options.at : now();
+        const DateTime moment = options.at ? *options.at : localNow();
         const std::optional<CalendarResult> result = Calculate(moment, place, zone);
         if (!result) {
             err << "kelmor moon: момент 1900-01-01 00:00:00 служит пустым значением: расчёт не "

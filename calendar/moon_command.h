@@ -1,6 +1,10 @@
 #pragma once
 
+#include "calendar/lunarday.h"
+
 #include <QStringList>
+
+#include <optional>
 
 namespace kelmor::calendar {
 
@@ -9,5 +13,12 @@ namespace kelmor::calendar {
 // location), without opening a window. args are the arguments after "moon". Returns the process
 // exit status: 0 on success, 2 for bad arguments, 1 when the computation fails.
 int runMoonCommand(const QStringList &args);
+
+// The local clock now, to the whole second.
+DateTime localNow();
+
+// A local moment as the terminal commands take it, "ГГГГ-ММ-ДД ЧЧ:ММ:СС" (or with "T"), from
+// 1583 on; std::nullopt and the Russian reason in *error when the text is not one.
+std::optional<DateTime> parseMomentText(const QString &text, QString *error = nullptr);
 
 } // namespace kelmor::calendar

@@ -6,6 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev libcups2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    libhunspell-dev hunspell-ru
     clang libclang-rt-14-dev clang-format
     python3 python3-ephem python3-fonttools
     mdbtools unrtf poppler-utils fonts-liberation

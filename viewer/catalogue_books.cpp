@@ -1,6 +1,8 @@
 #include "viewer/catalogue_books.h"
 
 #include "books/catalogue.h"
+#include "books/word_list_forms.h"
+#include "books/wordlist.h"
 
 namespace kelmor::viewer {
 
@@ -26,6 +28,14 @@ std::vector<InterpretationBook> interpretationBooks(const books::Catalogue &cata
         out.push_back(std::move(book));
     }
     return out;
+}
+
+std::unique_ptr<books::FormResolver> formResolver(const books::Catalogue &catalogue,
+                                                  std::shared_ptr<const books::WordForms> forms)
+{
+    books::WordList list(catalogue);
+    list.rebuild();
+    return std::make_unique<books::FormResolver>(books::headwordsOf(list), std::move(forms));
 }
 
 } // namespace kelmor::viewer

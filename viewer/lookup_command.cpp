@@ -1,6 +1,7 @@
 #include "viewer/lookup_command.h"
 
 #include "books/catalogue.h"
+#include "books/word_list_forms.h"
 #include "platform/settings.h"
 #include "viewer/catalogue_books.h"
 
@@ -39,7 +40,12 @@ QByteArray sgr(const CharFormat &f)
 QByteArray terminalText(std::u16string_view document, std::size_t wordLength,
                         std::span<const HeadingStyle> headings, bool ansi)
 {
-    const std::vector<FormatRun> runs = formatInterpretation(document, wordLength, headings);
+    return terminalTextOfRuns(document, formatInterpretation(document, wordLength, headings), ansi);
+}
+
+QByteArray terminalTextOfRuns(std::u16string_view document, std::span<const FormatRun> runs,
+                              bool ansi)
+{
     QByteArray out;
     bool styled = false;
     for (const FormatRun &run : runs) {
@@ -96,9 +102,42 @@ int runLookupCommand(const QStringList &args)
         return 2;
     }
 
+    books::Catalogue catalogue;
+    if (const int status = loadCommandCatalogue(catalogue))
+        return status;
+
+    const std::vector<InterpretationBook> books = interpretationBooks(catalogue);
+    std::u16string w = word.toStdU16String();
+    std::optional<std::u16string> document = assembleInterpretation(w, books);
+    if (!document) {
+        // Not a headword as typed: the headword of its dictionary form ("змеи" → Змея).
+        const auto match =
+            formResolver(catalogue, books::WordForms::systemDictionary())->resolve(word);
+        if (match && match->headword != word) {
+            w = match->headword.toStdU16String();
+            document = assembleInterpretation(w, books);
+            if (document)
+                writeTo(stderr, (books::formCaption(word, match->headword) + u'\n').toUtf8());
+        }
+    }
+    if (!document) {
+        writeTo(stderr,
+                QStringLiteral("Извините, но толкование по данному слову не найдено.\n").toUtf8());
+        return 1;
+    }
+    if (raw) {
+        writeTo(stdout, QString::fromStdU16String(*document).toUtf8());
+        return 0;
+    }
+    const std::vector<HeadingStyle> headings = headingStyles(books);
+    writeTo(stdout, terminalText(*document, w.size(), headings, isatty(STDOUT_FILENO) == 1));
+    return 0;
+}
+
+int loadCommandCatalogue(books::Catalogue &catalogue)
+{
     const QString booksPath = platform::BooksPath();
     const platform::SettingsStore settings;
-    books::Catalogue catalogue;
     const books::Catalogue::LoadResult loaded =
         catalogue.load(booksPath, [&settings](const QString &path) -> std::optional<int> {
             return settings.readInt(platform::BooksSection, path, 1);
@@ -123,21 +162,6 @@ int runLookupCommand(const QStringList &args)
             (QStringLiteral("Невозможно найти папку с данными:\n") + booksPath + u'\n').toUtf8());
         return 2;
     }
-
-    const std::vector<InterpretationBook> books = interpretationBooks(catalogue);
-    const std::u16string w = word.toStdU16String();
-    const std::optional<std::u16string> document = assembleInterpretation(w, books);
-    if (!document) {
-        writeTo(stderr,
-                QStringLiteral("Извините, но толкование по данному слову не найдено.\n").toUtf8());
-        return 1;
-    }
-    if (raw) {
-        writeTo(stdout, QString::fromStdU16String(*document).toUtf8());
-        return 0;
-    }
-    const std::vector<HeadingStyle> headings = headingStyles(books);
-    writeTo(stdout, terminalText(*document, w.size(), headings, isatty(STDOUT_FILENO) == 1));
     return 0;
 }
 

@@ -5,6 +5,10 @@
 #include <QByteArray>
 #include <QStringList>
 
+namespace kelmor::books {
+class Catalogue;
+}
+
 namespace kelmor::viewer {
 
 // "kelmor lookup [--raw] WORD...": prints the interpretation of the word (the arguments joined
@@ -15,9 +19,17 @@ namespace kelmor::viewer {
 // Needs a QCoreApplication.
 int runLookupCommand(const QStringList &args);
 
+// Loads the catalogue of the books folder with the stored enabled states, for a terminal
+// command: 0, or the exit status 2 after the Russian message on standard error when there are
+// no books to read.
+int loadCommandCatalogue(books::Catalogue &catalogue);
+
 // The document as terminal text: markers and hidden characters left out, CR LF as a newline,
 // with ANSI styles when `ansi` is set.
 QByteArray terminalText(std::u16string_view document, std::size_t wordLength,
                         std::span<const HeadingStyle> headings, bool ansi);
+// Any formatted text the same way, by its runs.
+QByteArray terminalTextOfRuns(std::u16string_view document, std::span<const FormatRun> runs,
+                              bool ansi);
 
 } // namespace kelmor::viewer

@@ -523,7 +523,10 @@ bool Tolk::eventFilter(QObject *watched, QEvent *event)
         if (!word.isEmpty() && word != m_view->tag()) {
             AddBack(word);
             CheckBack();
-            ShowInterpretation(word);
+            if (!ShowInterpretation(word) && m_context.resolveWord) {
+                if (const std::optional<QString> headword = m_context.resolveWord(word))
+                    ShowInterpretation(*headword);
+            }
             m_view->selectRange(m_view->selectionStart(), 0);
             return true;
         }

@@ -77,6 +77,9 @@ public:
         std::function<bool()> litHasFocus;
         // The main window's top, in twips: the default top of the viewer.
         double mainTopTwips = 0;
+        // The headword a link means when its target is not itself a headword (a word in
+        // another form, "змеи" → Змея); std::nullopt when none. May be empty.
+        std::function<std::optional<QString>(const QString &word)> resolveWord;
     };
 
     // Designed size, in twips.

@@ -113,6 +113,22 @@ TEST_F(LookupCommand, WordOnlyInADisabledBookOrNowhere)
     EXPECT_EQ(usage.exitCode, 2);
 }
 
+TEST_F(LookupCommand, AWordInAnotherFormShowsTheInterpretationOfItsHeadword)
+{
+    const Result r = run({"воды"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // The list has "вода" (second book) before "Вода" (first book); either finds both articles.
+    EXPECT_EQ(QString::fromUtf8(r.out),
+              "вода\n\n Первый сонник:\nЧистая вода – к радости.\n\n Второй сонник:\n"
+              "Мутная вода – к болезни.\n\nрека, море, лёд\n")
+        << r.out.toStdString();
+    EXPECT_EQ(QString::fromUtf8(r.err), "«воды» → вода\n");
+    // "огня" is a form of "Огонь", which only the disabled book has.
+    const Result off = run({"огня"});
+    EXPECT_EQ(off.exitCode, 1);
+    EXPECT_EQ(QString::fromUtf8(off.err), "Извините, но толкование по данному слову не найдено.\n");
+}
+
 TEST_F(LookupCommand, MissingBooksFolder)
 {
     ASSERT_TRUE(QDir(booksDir).removeRecursively());

@@ -65,9 +65,12 @@ protected:
     }
     void TearDown() override { setMessageHandler({}); }
 
-    std::unique_ptr<Tolk> makeTolk(std::optional<QString> selected = QStringLiteral("А"))
+    std::unique_ptr<Tolk>
+    makeTolk(std::optional<QString> selected = QStringLiteral("А"),
+             std::function<std::optional<QString>(const QString &)> resolveWord = {})
     {
         Tolk::Context context;
+        context.resolveWord = std::move(resolveWord);
         context.books = [this] { return books; };
         context.selectedWord = [selected] { return selected; };
         context.litHasFocus = [] { return false; };
@@ -252,6 +255,33 @@ TEST_F(TolkTest, FollowingLinksBuildsTheHistoryAndBackWalksIt)
     clickLink(*tolk, "Б");
     key(*tolk, Qt::Key_Backspace, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(tolk->view()->tag(), "Б");
+}
+
+TEST_F(TolkTest, ALinkToAnotherFormOfAHeadwordShowsTheHeadword)
+{
+    books.push_back(fakeBook(u"Третий", 0x000080, {{u"Д", u"Про Д.", u"гэ; А; жэ."}}));
+    QStringList asked;
+    auto tolk = makeTolk(QStringLiteral("Д"), [&asked](const QString &word) {
+        asked << word;
+        return word == QStringLiteral("гэ") ? std::optional<QString>(QStringLiteral("Г"))
+                                            : std::nullopt;
+    });
+    tolk->resize(600, 500);
+    tolk->show();
+    ASSERT_TRUE(tolk->load());
+    QApplication::processEvents();
+
+    clickLink(*tolk, "гэ");
+    EXPECT_EQ(tolk->view()->tag(), "Г");
+    EXPECT_EQ(tolk->history(), QStringList({"Д"}));
+    tolk->goBack();
+    // A headword is shown as it is, without asking; a word of no form changes nothing.
+    clickLink(*tolk, "А");
+    EXPECT_EQ(tolk->view()->tag(), "А");
+    tolk->goBack();
+    clickLink(*tolk, "жэ");
+    EXPECT_EQ(tolk->view()->tag(), "Д");
+    EXPECT_EQ(asked, QStringList({"гэ", "жэ"}));
 }
 
 TEST_F(TolkTest, HomeDropDownAndRepeatedWords)
