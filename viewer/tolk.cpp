@@ -60,12 +60,9 @@ InterpretationView::InterpretationView(QWidget *parent)
 
 void InterpretationView::setDocumentText(const std::u16string &text, std::vector<FormatRun> runs)
 {
-    DocumentColors colors;
-    colors.text = palette().color(QPalette::Text);
-    colors.background = palette().color(QPalette::Base);
     // Not painted while the document is rebuilt.
     setUpdatesEnabled(false);
-    setFormattedText(document(), text, runs, colors);
+    setFormattedText(document(), text, runs);
     m_plain = QString::fromStdU16String(text);
     m_runs = std::move(runs);
     setUpdatesEnabled(true);
@@ -186,6 +183,8 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
     m_frame->setFrameShadow(QFrame::Sunken);
     m_frame->setAutoFillBackground(true);
     m_frame->setBackgroundRole(QPalette::Base);
+    // The frame and the view inside it show the page in its own colours, not the theme's.
+    m_frame->setPalette(documentPalette());
     m_view = new InterpretationView(m_frame);
     auto *frameLayout = new QVBoxLayout(m_frame);
     frameLayout->setContentsMargins(2, 2, 2, 2);

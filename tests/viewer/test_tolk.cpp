@@ -1,6 +1,7 @@
 // The viewer window: positions in the view, link hover and clicks, history, keys, geometry,
 // find and copy.
 #include "book_fakes.h"
+#include "dark_theme.h"
 
 #include "platform/settings.h"
 #include "viewer/fonts.h"
@@ -22,10 +23,13 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace kelmor::viewer;
 using namespace kelmor::viewer::testing;
@@ -154,6 +158,50 @@ TEST_F(TolkTest, ViewPositionsEqualPlainTextPositions)
     EXPECT_EQ(tolk->windowTitle(), "А");
     EXPECT_EQ(tolk->view()->tag(), "А");
     EXPECT_TRUE(tolk->view()->isReadOnly());
+}
+
+// WCAG contrast ratio of two colours.
+static double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(TolkTest, DarkThemeKeepsTheDocumentReadable)
+{
+    const DarkTheme theme;
+    auto tolk = makeTolk(QStringLiteral("Б"));
+    ASSERT_TRUE(tolk->load());
+    tolk->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tolk.get()));
+    InterpretationView *view = tolk->view();
+    const QColor page = view->palette().color(QPalette::Base);
+    const QColor text = view->palette().color(QPalette::Text);
+    EXPECT_GE(contrast(page, text), 7.0)
+        << page.name().toStdString() << " " << text.name().toStdString();
+    // What is painted behind the text is that page colour.
+    EXPECT_EQ(view->viewport()->grab().toImage().pixelColor(1, 1), page);
+    // Every visible run stands out from the page: its own colour, or the view's text colour.
+    int coloured = 0;
+    for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().color().alpha() == 0)
+                continue; // a hidden marker
+            const QColor colour =
+                f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color() : text;
+            coloured += colour != text;
+            EXPECT_GE(contrast(page, colour), 3.0)
+                << it.fragment().text().toStdString() << " " << colour.name().toStdString();
+        }
+    EXPECT_GT(coloured, 0);
 }
 
 TEST_F(TolkTest, SameWordTwiceRebuildsNothingOtherCaseRebuilds)
