@@ -2,10 +2,10 @@
 
 #include "platform/settings.h"
 #include "platform/twips.h"
+#include "viewer/copy_formats.h"
 #include "viewer/interpretation_document.h"
 #include "viewer/messages.h"
 #include "viewer/print_dialog.h"
-#include "viewer/rtf_writer.h"
 #include "viewer/search_form.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -372,16 +372,15 @@ void Tolk::ShowFind()
 
 void Tolk::copyToClipboard()
 {
-    const int start = m_view->selectionStart();
-    const int length = m_view->selectionLength();
+    // The selection, or the whole document when nothing is selected.
     const std::u16string text = m_view->plainText().toStdU16String();
-    QByteArray rtf = length > 0 ? writeRtf(text, m_view->runs(), start, length)
-                                : writeRtf(text, m_view->runs(), 0, int(text.size()));
-    auto *mime = new QMimeData;
-    mime->setData(QStringLiteral("text/rtf"), rtf);
+    const int length = m_view->selectionLength();
+    const int start = length > 0 ? m_view->selectionStart() : 0;
+    std::unique_ptr<QMimeData> mime =
+        copiedMimeData(text, m_view->runs(), start, length > 0 ? length : int(text.size()));
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setMimeData(mime);
+    clipboard->setMimeData(mime.release()); // the clipboard owns it
 }
 
 void Tolk::print()

@@ -4,6 +4,7 @@
 #include "dark_theme.h"
 
 #include "platform/settings.h"
+#include "viewer/copy_formats.h"
 #include "viewer/fonts.h"
 #include "viewer/interpretation_document.h"
 #include "viewer/messages.h"
@@ -508,45 +509,94 @@ TEST_F(TolkTest, FindOpensWithTheSelectedText)
     EXPECT_EQ(tolk->searchForm()->windowTitle(), "Поиск");
 }
 
-TEST_F(TolkTest, CopyPutsOnlyRichTextThatAnRtfReaderReads)
+TEST_F(TolkTest, CopyPutsRichTextHtmlAndPlainText)
 {
-    if (QStandardPaths::findExecutable("unrtf").isEmpty())
-        GTEST_SKIP() << "unrtf is not installed";
     auto tolk = makeTolk(QStringLiteral("Б"));
     ASSERT_TRUE(tolk->load());
+    const bool haveUnrtf = !QStandardPaths::findExecutable("unrtf").isEmpty();
 
-    auto readBack = [&]() {
+    struct Copied
+    {
+        QStringList formats;
+        QString plain;
+        QTextDocument html;
+        QString rtf; // as unrtf reads it
+    };
+    auto readBack = [&](Copied &copied) {
         const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
-        EXPECT_NE(mime, nullptr);
-        if (!mime)
-            return QString();
-        EXPECT_EQ(mime->formats(), QStringList{"text/rtf"});
+        ASSERT_NE(mime, nullptr);
+        copied.formats = mime->formats();
+        copied.plain = mime->text();
+        copied.html.setHtml(mime->html());
+        if (!haveUnrtf)
+            return;
         QTemporaryDir tmp;
         QFile file(tmp.filePath("copy.rtf"));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(mime->data("text/rtf"));
         file.close();
         QProcess unrtf;
         // Its HTML output writes Cyrillic as character references; read them back.
         unrtf.start("unrtf", {"--html", file.fileName()});
-        EXPECT_TRUE(unrtf.waitForFinished(10000));
+        ASSERT_TRUE(unrtf.waitForFinished(10000));
         QTextDocument html;
         html.setHtml(QString::fromUtf8(unrtf.readAllStandardOutput()));
-        return html.toPlainText();
+        copied.rtf = html.toPlainText();
     };
 
+    // The whole document, as it reads: no markers, no glyphs, one line end per line.
     key(*tolk, Qt::Key_C, Qt::ControlModifier);
-    const QString whole = readBack();
-    EXPECT_TRUE(whole.contains("Про Б – и всё.")) << whole.toStdString();
-    EXPECT_TRUE(whole.contains("Вторая книга") == false);
-    EXPECT_TRUE(whole.contains("Сонник:")) << whole.toStdString();
+    Copied whole;
+    readBack(whole);
+    for (const char *format : {"text/rtf", "text/html", "text/plain"})
+        EXPECT_TRUE(whole.formats.contains(format)) << format;
+    EXPECT_EQ(whole.plain, "Б\n\nСонник:\nПро Б – и всё.\n\nВ, А\n");
+    EXPECT_EQ(whole.html.toPlainText(), whole.plain);
+    // The HTML keeps the formatting: the heading word and the book's heading.
+    QTextCursor word = whole.html.find("Б");
+    EXPECT_TRUE(word.charFormat().fontUnderline());
+    EXPECT_EQ(word.charFormat().foreground().color(), QColor(0x00, 0x00, 0x80));
+    QTextCursor heading = whole.html.find("Сонник:");
+    EXPECT_EQ(heading.charFormat().fontWeight(), QFont::Bold);
+    EXPECT_TRUE(heading.charFormat().fontItalic());
+    EXPECT_EQ(heading.charFormat().foreground().color(), QColor(0xFF, 0x00, 0x00));
+    // Ordinary text has no colour of its own: the receiving program's text colour.
+    EXPECT_EQ(whole.html.find("и всё").charFormat().foreground().style(), Qt::NoBrush);
+    if (haveUnrtf) {
+        EXPECT_TRUE(whole.rtf.contains("Про Б – и всё.")) << whole.rtf.toStdString();
+        EXPECT_TRUE(whole.rtf.contains("Сонник:")) << whole.rtf.toStdString();
+    }
 
-    const int at = int(tolk->view()->plainText().indexOf(u"и всё"));
-    tolk->view()->selectRange(at, 5);
+    // A selection across a line end: that part only, in every format.
+    const QString plain = tolk->view()->plainText();
+    const int at = int(plain.indexOf(u"и всё"));
+    const int to = int(plain.indexOf(u"В>"));
+    tolk->view()->selectRange(at, to + 1 - at);
     tolk->copyToClipboard();
-    const QString part = readBack();
-    EXPECT_TRUE(part.contains("и всё")) << part.toStdString();
-    EXPECT_FALSE(part.contains("Про Б")) << part.toStdString();
+    Copied part;
+    readBack(part);
+    EXPECT_EQ(part.plain, "и всё.\n\nВ");
+    EXPECT_EQ(part.html.toPlainText(), part.plain);
+    if (haveUnrtf) {
+        EXPECT_TRUE(part.rtf.contains("и всё")) << part.rtf.toStdString();
+        EXPECT_FALSE(part.rtf.contains("Про Б")) << part.rtf.toStdString();
+    }
+}
+
+TEST(CopyFormats, HtmlEscapesTheTextItKeeps)
+{
+    // An article may hold "&", "<" and quotes as plain characters (here without the formatting
+    // pass, so nothing is a marker).
+    const std::u16string text = u"a & b \"c\"  d\r\ne\tf";
+    const QString html = writeHtml(text, {}, 0, int(text.size()));
+    EXPECT_TRUE(html.contains("a &amp; b &quot;c&quot;  d<br>")) << html.toStdString();
+    QTextDocument document;
+    document.setHtml(html);
+    EXPECT_EQ(document.toPlainText(), "a & b \"c\"  d\ne\tf");
+    EXPECT_EQ(readableText(text, {}, 0, int(text.size())), "a & b \"c\"  d\ne\tf");
+    // Ranges outside the text are cut to it.
+    EXPECT_EQ(readableText(text, {}, 20, 5), "");
+    EXPECT_EQ(readableText(text, {}, -3, 4), "a");
 }
 
 TEST(Fonts, WindowsFamiliesResolveToInstalledAndBundledFonts)
