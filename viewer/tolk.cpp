@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QMenu>
 #include <QMimeData>
@@ -133,8 +134,13 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
     setObjectName(QStringLiteral("Tolk"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Толкование сна"));
-    // The window cannot be made smaller than this.
-    setMinimumSize(380, 200);
+    // Under the program's own name the window cannot be made smaller than this.
+    const QString program =
+        m_context.executableBaseName.isEmpty()
+            ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+            : m_context.executableBaseName;
+    if (program.toUpper() == QLatin1String("KELMOR"))
+        setMinimumSize(380, 200);
 
     m_toolbar = new QToolBar(this);
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));

@@ -77,6 +77,9 @@ public:
         std::function<bool()> litHasFocus;
         // The main window's top, in twips: the default top of the viewer.
         double mainTopTwips = 0;
+        // The executable's base name; the window keeps its minimum size only for "kelmor" in
+        // any letter case, as the main window does. Empty: the running executable's.
+        QString executableBaseName;
     };
 
     // Designed size, in twips.

@@ -355,7 +355,6 @@ TEST_F(TolkTest, ToolbarCaptionsAndTooltips)
         EXPECT_EQ(b->toolTip(), QString::fromUtf8(e.tooltip));
     }
     EXPECT_EQ(tolk->windowTitle(), "Толкование сна");
-    EXPECT_EQ(tolk->minimumSize(), QSize(380, 200));
     EXPECT_NE(tolk->findChild<QWidget *>("Text2"), nullptr);
 
     // At the designed width every button shows its caption, none is hidden behind the
@@ -377,6 +376,25 @@ TEST_F(TolkTest, ToolbarCaptionsAndTooltips)
     QTest::qWait(20);
     EXPECT_TRUE(allShown());
     EXPECT_EQ(tolk->button("find")->toolButtonStyle(), Qt::ToolButtonIconOnly);
+}
+
+TEST_F(TolkTest, MinimumSizeOnlyUnderTheProgramsOwnName)
+{
+    const struct
+    {
+        const char *program;
+        QSize minimum;
+    } cases[] = {
+        {"kelmor", QSize(380, 200)}, {"KELMOR", QSize(380, 200)},
+        {"Kelmor", QSize(380, 200)}, {"kelmor-dev", QSize(0, 0)},
+        {"kelmor3", QSize(0, 0)},    {"", QSize(0, 0)}, // the running executable: this test
+    };
+    for (const auto &c : cases) {
+        Tolk::Context context;
+        context.executableBaseName = QString::fromLatin1(c.program);
+        Tolk tolk(context, nullptr);
+        EXPECT_EQ(tolk.minimumSize(), c.minimum) << c.program;
+    }
 }
 
 TEST_F(TolkTest, NothingSelectedReportsNothingToShow)
