@@ -370,7 +370,10 @@ void Tolk::ShowFind()
     }
     if (!m_searchForm)
         m_searchForm = new SearchForm(m_view, this);
-    m_searchForm->setSearchText(m_view->textCursor().selectedText().replace(QChar(kViewCr), u'\r'));
+    // The selected characters of the text itself: the view's own selected text has a paragraph
+    // separator for each line end, which the text never holds.
+    m_searchForm->setSearchText(
+        m_view->plainText().mid(m_view->selectionStart(), m_view->selectionLength()));
     m_searchForm->show();
     m_searchForm->raise();
     m_searchForm->activateWindow();

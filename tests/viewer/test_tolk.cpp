@@ -527,6 +527,29 @@ TEST_F(TolkTest, FindOpensWithTheSelectedText)
     EXPECT_EQ(tolk->searchForm()->windowTitle(), "Поиск");
 }
 
+TEST_F(TolkTest, FindWithASelectionAcrossLineEndsFindsIt)
+{
+    auto tolk = makeTolk(QStringLiteral("Б"));
+    tolk->show();
+    ASSERT_TRUE(tolk->load());
+    InterpretationView *view = tolk->view();
+    const QString plain = view->plainText();
+    // From the article's last word over its CR LF and the empty line to the link line.
+    const int at = int(plain.indexOf(u"всё."));
+    const int length = int(plain.indexOf(u'F', at)) + 1 - at;
+    view->selectRange(at, length);
+    ASSERT_TRUE(plain.mid(at, length).contains(u"\r\n\r\n"));
+    tolk->ShowFind();
+    SearchForm *form = tolk->searchForm();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->searchField()->text(), plain.mid(at, length));
+    // F3 again: the only occurrence, found after the wrap-around.
+    key(*tolk, Qt::Key_F3);
+    EXPECT_TRUE(messages.empty()) << messages.front().text.toStdString();
+    EXPECT_EQ(view->selectionStart(), at);
+    EXPECT_EQ(view->selectionLength(), length);
+}
+
 TEST_F(TolkTest, CopyPutsRichTextHtmlAndPlainText)
 {
     auto tolk = makeTolk(QStringLiteral("Б"));
