@@ -4,6 +4,9 @@
 
 namespace kelmor::platform {
 
+// The program's title: the caption of the message boxes that have none of their own.
+inline const QString ApplicationTitle = QStringLiteral("Сонник ZEL Kelmor 3");
+
 // The program's version: major.minor.patch of the project version, each without leading zeros,
 // followed directly by the comments text (empty by default), e.g. "3.1.0".
 QString VersionString();
