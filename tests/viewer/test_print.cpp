@@ -91,8 +91,9 @@ TEST_F(PrintTest, NoPrinterGivesTheMessage)
 {
     PrintDialog::setPrinterList([] { return QList<PrinterEntry>{}; });
     tolk->print();
-    EXPECT_EQ(messages,
-              QStringList{"|В системе нет принтеров. Установите принтер и повторите попытку."});
+    // No caption of its own: the program's title.
+    EXPECT_EQ(messages, QStringList{"Сонник ZEL Kelmor 3|В системе нет принтеров. Установите "
+                                    "принтер и повторите попытку."});
 }
 
 TEST(PrinterType, NetworkAndLocalNames)

@@ -26,6 +26,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -650,4 +651,29 @@ TEST(Fonts, WindowsFamiliesResolveToInstalledAndBundledFonts)
     EXPECT_TRUE(metrics.inFont(u'F'));
     EXPECT_GT(metrics.horizontalAdvance(u'&'), 0);
     EXPECT_EQ(QFontInfo(QFont(kBaseFontFamily)).family(), "Liberation Sans");
+}
+
+TEST(Messages, BoxesWithoutACaptionCarryTheProgramsTitle)
+{
+    setMessageHandler({});
+    const struct
+    {
+        QString caption;
+        QString shown;
+    } cases[] = {
+        {QString(), QStringLiteral("Сонник ZEL Kelmor 3")},
+        {QStringLiteral("TolkLoad"), QStringLiteral("TolkLoad")},
+    };
+    for (const auto &c : cases) {
+        QString title;
+        // The real box, read and closed from inside its own event loop.
+        QTimer::singleShot(0, [&] {
+            if (QWidget *box = QApplication::activeModalWidget()) {
+                title = box->windowTitle();
+                box->close();
+            }
+        });
+        showMessage(nullptr, MessageIcon::Warning, c.caption, QStringLiteral("Текст"));
+        EXPECT_EQ(title, c.shown);
+    }
 }
