@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,9 +18,12 @@ struct sigaction g_previous[3];
 
 void onSignal(int signalNumber)
 {
+    // Only async-signal-safe calls here; a full socket just drops the repeat. The interrupted
+    // code keeps its errno.
+    const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
-    // Only async-signal-safe calls here; a full pipe just drops the repeat.
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[0], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -29,7 +33,9 @@ TerminationWatcher::TerminationWatcher(QObject *parent)
 {
     if (g_pipe[0] != -1)
         return;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
+    // Non-blocking: a handler that wrote into a full socket would wait for a reader that is the
+    // very thread it interrupted.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0) {
         g_pipe[0] = g_pipe[1] = -1;
         return;
     }

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git
-    qt6-base-dev qt6-base-dev-tools libgl-dev libcups2-dev
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libcups2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libhunspell-dev hunspell-ru
     clang libclang-rt-14-dev clang-format

@@ -332,8 +332,10 @@ void MainWindow::saveUserState()
 
 void MainWindow::ExitApp(bool fast)
 {
-    if (m_ended)
+    // Once only, also when a termination signal arrives while a box of the exit is open.
+    if (m_ended || m_exiting)
         return;
+    m_exiting = true;
     // Tray icon and minimum size rule.
     m_tray->setVisible(false);
     if (m_minimumSizeRule) {
@@ -350,7 +352,6 @@ void MainWindow::ExitApp(bool fast)
     // Unloading must not divert to the tray.
     m_toTrayOnClose = false;
     // Unload the windows.
-    m_exiting = true;
     m_busyTimer->stop();
     m_splashTimer->stop();
     if (m_about)
@@ -517,6 +518,7 @@ void MainWindow::openViewer()
         context.selectedWord = [this] { return selectedListWord(); };
         context.litHasFocus = [this] { return m_litHasFocus; };
         context.mainTopTwips = platform::pixelsToTwips(y());
+        context.executableBaseName = m_options.executableBaseName;
         auto *window = new viewer::Tolk(std::move(context), &m_store, this);
         // Closing the viewer, by any way, releases the button.
         connect(window, &viewer::Tolk::unloaded, this, [this] {

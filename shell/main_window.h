@@ -89,6 +89,8 @@ public:
     // unless fast, deletes "article.doc" in the program's folder, unloads the windows and ends
     // the process. Every step runs even when an earlier one fails.
     void ExitApp(bool fast);
+    // ExitApp has begun (it may still be showing why the settings could not be saved).
+    bool isExiting() const { return m_exiting; }
     bool hasEnded() const { return m_ended; }
 
     // Tray mode: minimise, show the tray icon with the window's icon, hide the window. Where

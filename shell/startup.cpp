@@ -12,15 +12,40 @@
 #include "viewer/fonts.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTimer>
+#include <QTranslator>
+
+#include <memory>
 
 namespace kelmor::shell {
 
 Q_LOGGING_CATEGORY(lcShell, "kelmor.shell", QtWarningMsg)
 
 namespace {
-const QString ApplicationTitle = QStringLiteral("Сонник ZEL Kelmor 3");
-}
+
+// Logs every dialog and box that opens, in order with the start-up and exit steps.
+class DialogLog : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show || !watched->isWidgetType())
+            return false;
+        const auto *widget = static_cast<QWidget *>(watched);
+        if (!widget->isWindow() || !qobject_cast<const QDialog *>(widget))
+            return false;
+        const auto *box = qobject_cast<const QMessageBox *>(widget);
+        qCInfo(lcShell) << "dialog shown:" << widget->metaObject()->className()
+                        << widget->windowTitle() << (box ? box->text() : QString());
+        return false;
+    }
+};
+
+} // namespace
 
 bool hasTraySwitch(const QStringList &arguments)
 {
@@ -61,59 +86,107 @@ QWidget *showStartWindows(MainWindow &window, const QStringList &arguments)
     return window.splash();
 }
 
-int runApplication(int &argc, char **argv)
+QTranslator *installQtTranslations()
 {
-    QApplication app(argc, argv);
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          folder)) {
+        qCWarning(lcShell) << "Qt's Russian translations (qtbase_ru.qm) are not in" << folder
+                           << "; Qt's own texts stay in English";
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator.get());
+    return translator.release(); // the application is its parent
+}
+
+void prepareApplication()
+{
     QGuiApplication::setDesktopFileName(QStringLiteral("kelmor"));
     // The viewer's fonts: substitutes for the Windows families and the heading symbols.
     viewer::installFonts();
+    installQtTranslations();
+}
 
-    // 1. System version.
-    const bool supported =
-        passesVersionGate(platform::currentSystemVersion(), [](const QString &m) {
-            QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, m, QMessageBox::Ok);
-            box.exec();
-        });
-    if (!supported)
-        return 0;
-
-    // 2. One instance: a second start brings the first forward and ends, touching no setting.
-    platform::SingleInstance instance;
-    switch (instance.claim()) {
-    case platform::SingleInstance::Role::Secondary:
-        qCInfo(lcShell) << "another instance is running; asked it to come forward";
-        return 0;
-    case platform::SingleInstance::Role::Alone:
-        qCWarning(lcShell) << "cannot listen on" << instance.serverName()
-                           << "; later starts will not find this instance";
-        break;
-    case platform::SingleInstance::Role::Primary:
-        break;
-    }
-
+int runApplication(int &argc, char **argv)
+{
+    QApplication app(argc, argv);
+    // Watched from the first moment; a signal is handled as soon as any event loop runs.
+    platform::TerminationWatcher termination;
+    prepareApplication();
+    DialogLog dialogLog;
+    if (lcShell().isInfoEnabled())
+        app.installEventFilter(&dialogLog);
     // Every way out goes through ExitApp; hiding or closing windows never ends the program.
     app.setQuitOnLastWindowClosed(false);
 
-    platform::SettingsStore store;
-    MainWindow window(store);
-    window.setDictionaryPane(new DictionaryPane);
-    // 3.
-    window.setStartingUp(true);
-    QObject::connect(&instance, &platform::SingleInstance::activationRequested, &window,
-                     &MainWindow::comeForward);
+    // Declared in this order so they go in the reverse one: the window first.
+    std::unique_ptr<platform::SingleInstance> instance;
+    std::unique_ptr<platform::SettingsStore> store;
+    std::unique_ptr<MainWindow> window;
+    bool loaded = false;
 
-    // The session ending or a kill request ends the program through ExitApp, saving the state.
-    platform::TerminationWatcher termination;
-    QObject::connect(&termination, &platform::TerminationWatcher::terminationRequested, &window,
-                     [&window](int signalNumber) {
+    // The session ending or a kill request ends the program through ExitApp.
+    QObject::connect(&termination, &platform::TerminationWatcher::terminationRequested, &app,
+                     [&](int signalNumber) {
                          qCInfo(lcShell) << "termination requested by signal" << signalNumber;
-                         window.ExitApp(false);
+                         // A signal while the exit itself waits (its message about the
+                         // settings) ends the program at once.
+                         if (window && !window->isExiting())
+                             window->ExitApp(!loaded);
+                         else
+                             QCoreApplication::exit(0);
                      });
 
-    showStartWindows(window, QCoreApplication::arguments().mid(1));
-    if (window.hasEnded())
-        return 0;
-    qCInfo(lcShell) << "started" << (window.isHidden() ? "hidden" : "shown");
+    // The start-up runs inside the event loop: ending the loop then also ends the loop of any box
+    // the start-up has open, so nothing that waits for a user can keep the program from ending.
+    QTimer::singleShot(0, &app, [&] {
+        // 1. System version.
+        const bool supported =
+            passesVersionGate(platform::currentSystemVersion(), [](const QString &m) {
+                QMessageBox box(QMessageBox::NoIcon, platform::ApplicationTitle, m,
+                                QMessageBox::Ok);
+                box.exec();
+            });
+        if (!supported) {
+            QCoreApplication::exit(0);
+            return;
+        }
+
+        // 2. One instance: a second start brings the first forward and ends, touching no
+        // setting.
+        instance = std::make_unique<platform::SingleInstance>();
+        switch (instance->claim()) {
+        case platform::SingleInstance::Role::Secondary:
+            qCInfo(lcShell) << "another instance is running; asked it to come forward";
+            QCoreApplication::exit(0);
+            return;
+        case platform::SingleInstance::Role::Alone:
+            qCWarning(lcShell) << "cannot listen on" << instance->serverName()
+                               << "; later starts will not find this instance";
+            break;
+        case platform::SingleInstance::Role::Primary:
+            break;
+        }
+
+        store = std::make_unique<platform::SettingsStore>();
+        MainWindow::Options options = MainWindow::defaultOptions();
+        // ExitApp's last step ends every event loop that runs: the main one and those of open
+        // boxes and dialogs.
+        options.endProcess = [] { QCoreApplication::exit(0); };
+        window = std::make_unique<MainWindow>(*store, std::move(options));
+        window->setDictionaryPane(new DictionaryPane);
+        // 3.
+        window->setStartingUp(true);
+        QObject::connect(instance.get(), &platform::SingleInstance::activationRequested,
+                         window.get(), &MainWindow::comeForward);
+
+        showStartWindows(*window, QCoreApplication::arguments().mid(1));
+        if (window->hasEnded())
+            return; // ExitApp has ended the event loop
+        loaded = true;
+        qCInfo(lcShell) << "started" << (window->isHidden() ? "hidden" : "shown");
+    });
     return app.exec();
 }
 

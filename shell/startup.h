@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QTranslator;
 class QWidget;
 
 namespace kelmor::platform {
@@ -32,9 +33,22 @@ class MainWindow;
 // otherwise show the splash, load the window and show it. Returns the splash, or nullptr.
 QWidget *showStartWindows(MainWindow &window, const QStringList &arguments);
 
+// Qt's own texts (the context menus of text fields, standard buttons, the print and page
+// dialogs) in Russian: installs Qt's Russian catalogue from the Qt translations folder. Returns
+// the translator, owned by the application, or nullptr (and a warning in the log) when the
+// catalogue is not installed; Qt's texts then stay in English. Needs a QCoreApplication.
+QTranslator *installQtTranslations();
+
+// What every window of the program relies on, done once before the first one is made: the
+// desktop file name, the viewer's fonts and Qt's texts in Russian.
+void prepareApplication();
+
 // The whole start-up procedure of the graphical program, then its event loop: version gate,
 // single instance, then the tray start or the splash and the main window. Returns the exit
-// status. argc/argv are the process's.
+// status. argc/argv are the process's. SIGTERM, SIGINT and SIGHUP end the program from the
+// first moment on through ExitApp, also while a box or dialog is open: without saving while the
+// main window is still loading (the user has changed nothing yet, and a half-loaded state must
+// not replace the saved one), with saving afterwards.
 int runApplication(int &argc, char **argv);
 
 } // namespace kelmor::shell

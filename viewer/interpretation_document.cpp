@@ -20,7 +20,7 @@ QString toViewText(std::u16string_view text)
     return out;
 }
 
-QTextCharFormat charFormatFor(const CharFormat &format, const DocumentColors &colors)
+QTextCharFormat charFormatFor(const CharFormat &format)
 {
     QTextCharFormat f;
     f.setFontFamilies({format.symbol ? kSymbolFontFamily : kBaseFontFamily});
@@ -30,20 +30,19 @@ QTextCharFormat charFormatFor(const CharFormat &format, const DocumentColors &co
     f.setFontUnderline(format.underline);
     switch (format.colorKind) {
     case CharFormat::Color::Text:
-        f.setForeground(colors.text);
         break;
     case CharFormat::Color::Rgb:
         f.setForeground(QColor::fromRgb(static_cast<QRgb>(format.rgb)));
         break;
     case CharFormat::Color::Background:
-        f.setForeground(colors.background);
+        f.setForeground(QColor(Qt::transparent));
         break;
     }
     return f;
 }
 
 void setFormattedText(QTextDocument *document, std::u16string_view text,
-                      std::span<const FormatRun> runs, const DocumentColors &colors)
+                      std::span<const FormatRun> runs)
 {
     const QString view = toViewText(text);
     const bool undo = document->isUndoRedoEnabled();
@@ -52,16 +51,24 @@ void setFormattedText(QTextDocument *document, std::u16string_view text,
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     // The first block takes the base format too, so an empty line has the base height.
-    cursor.setBlockCharFormat(charFormatFor(CharFormat{}, colors));
+    cursor.setBlockCharFormat(charFormatFor(CharFormat{}));
     int covered = 0;
     for (const FormatRun &run : runs) {
-        cursor.insertText(view.mid(run.start, run.length), charFormatFor(run.format, colors));
+        cursor.insertText(view.mid(run.start, run.length), charFormatFor(run.format));
         covered = run.start + run.length;
     }
     if (covered < view.size())
-        cursor.insertText(view.mid(covered), charFormatFor(CharFormat{}, colors));
+        cursor.insertText(view.mid(covered), charFormatFor(CharFormat{}));
     cursor.endEditBlock();
     document->setUndoRedoEnabled(undo);
+}
+
+QPalette documentPalette()
+{
+    QPalette page;
+    page.setColor(QPalette::Base, Qt::white);
+    page.setColor(QPalette::Text, Qt::black);
+    return page;
 }
 
 QString plainText(const QTextDocument *document)

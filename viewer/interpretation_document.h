@@ -9,8 +9,8 @@
 
 #include "viewer/interpretation.h"
 
-#include <QColor>
 #include <QFont>
+#include <QPalette>
 #include <QString>
 
 #include <span>
@@ -28,17 +28,19 @@ constexpr char16_t kViewCr = u'\u200B';
 inline const QString kBaseFontFamily = QStringLiteral("Arial Cyr");
 inline const QString kSymbolFontFamily = QStringLiteral("Wingdings");
 
-struct DocumentColors
-{
-    QColor text = Qt::black;
-    QColor background = Qt::white; // hidden markers
-};
-
-QTextCharFormat charFormatFor(const CharFormat &format, const DocumentColors &colors);
+// The character format of a run. Ordinary text has no colour of its own, so it takes the view's
+// text colour on screen and black on paper whatever the desktop theme; hidden markers are drawn
+// in no colour at all; the books' colours are kept as they are.
+QTextCharFormat charFormatFor(const CharFormat &format);
 
 // Replaces the document's content with the text, formatted by the runs.
 void setFormattedText(QTextDocument *document, std::u16string_view text,
-                      std::span<const FormatRun> runs, const DocumentColors &colors);
+                      std::span<const FormatRun> runs);
+
+// The page a document is shown on: black text on white, the page the books' heading and link
+// colours are made for, also under a dark desktop theme. Only these two roles are set, so the
+// rest (selection colours) follows the theme.
+QPalette documentPalette();
 
 // The view text of a plain text (CR LF → zero-width + block break) and back.
 QString toViewText(std::u16string_view text);

@@ -1,6 +1,7 @@
 #include "viewer/messages.h"
 
-#include <QGuiApplication>
+#include "platform/version.h"
+
 #include <QMessageBox>
 
 namespace kelmor::viewer {
@@ -15,11 +16,12 @@ MessageHandler &handler()
 
 void showMessage(QWidget *parent, MessageIcon icon, const QString &caption, const QString &text)
 {
+    // Resolved before the hook, so that what tests record is the caption the box shows.
+    const QString title = caption.isEmpty() ? platform::ApplicationTitle : caption;
     if (handler()) {
-        handler()(parent, icon, caption, text);
+        handler()(parent, icon, title, text);
         return;
     }
-    const QString title = caption.isEmpty() ? QGuiApplication::applicationDisplayName() : caption;
     switch (icon) {
     case MessageIcon::Information:
         QMessageBox::information(parent, title, text);

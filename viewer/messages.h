@@ -15,7 +15,8 @@ enum class MessageIcon { Information, Warning, Critical };
 using MessageHandler = std::function<void(QWidget *parent, MessageIcon icon, const QString &caption,
                                           const QString &text)>;
 
-// Shows a modal message box; an empty caption gives the application's title.
+// Shows a modal message box; an empty caption gives the program's title ("Сонник ZEL Kelmor 3"),
+// the handler too gets the caption the box would show.
 void showMessage(QWidget *parent, MessageIcon icon, const QString &caption, const QString &text);
 
 // Replaces the message box (tests); an empty handler restores it. Returns the previous one.

@@ -86,8 +86,8 @@ QByteArray writeRtf(std::u16string_view text, std::span<const FormatRun> runs, i
                     int length)
 {
     const int size = int(text.size());
-    start = std::clamp(start, 0, size);
-    const int end = std::clamp(start + std::max(0, length), start, size);
+    const int end = std::clamp(start + std::max(0, length), 0, size);
+    start = std::clamp(start, 0, end);
 
     ColorTable colors;
     QByteArray body;

@@ -2,16 +2,17 @@
 
 #include "platform/settings.h"
 #include "platform/twips.h"
+#include "viewer/copy_formats.h"
 #include "viewer/interpretation_document.h"
 #include "viewer/messages.h"
 #include "viewer/print_dialog.h"
-#include "viewer/rtf_writer.h"
 #include "viewer/search_form.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QMenu>
 #include <QMimeData>
@@ -60,12 +61,9 @@ InterpretationView::InterpretationView(QWidget *parent)
 
 void InterpretationView::setDocumentText(const std::u16string &text, std::vector<FormatRun> runs)
 {
-    DocumentColors colors;
-    colors.text = palette().color(QPalette::Text);
-    colors.background = palette().color(QPalette::Base);
     // Not painted while the document is rebuilt.
     setUpdatesEnabled(false);
-    setFormattedText(document(), text, runs, colors);
+    setFormattedText(document(), text, runs);
     m_plain = QString::fromStdU16String(text);
     m_runs = std::move(runs);
     setUpdatesEnabled(true);
@@ -136,8 +134,13 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
     setObjectName(QStringLiteral("Tolk"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Толкование сна"));
-    // The window cannot be made smaller than this.
-    setMinimumSize(380, 200);
+    // Under the program's own name the window cannot be made smaller than this.
+    const QString program =
+        m_context.executableBaseName.isEmpty()
+            ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+            : m_context.executableBaseName;
+    if (program.toUpper() == QLatin1String("KELMOR"))
+        setMinimumSize(380, 200);
 
     m_toolbar = new QToolBar(this);
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
@@ -186,6 +189,8 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
     m_frame->setFrameShadow(QFrame::Sunken);
     m_frame->setAutoFillBackground(true);
     m_frame->setBackgroundRole(QPalette::Base);
+    // The frame and the view inside it show the page in its own colours, not the theme's.
+    m_frame->setPalette(documentPalette());
     m_view = new InterpretationView(m_frame);
     auto *frameLayout = new QVBoxLayout(m_frame);
     frameLayout->setContentsMargins(2, 2, 2, 2);
@@ -365,7 +370,10 @@ void Tolk::ShowFind()
     }
     if (!m_searchForm)
         m_searchForm = new SearchForm(m_view, this);
-    m_searchForm->setSearchText(m_view->textCursor().selectedText().replace(QChar(kViewCr), u'\r'));
+    // The selected characters of the text itself: the view's own selected text has a paragraph
+    // separator for each line end, which the text never holds.
+    m_searchForm->setSearchText(
+        m_view->plainText().mid(m_view->selectionStart(), m_view->selectionLength()));
     m_searchForm->show();
     m_searchForm->raise();
     m_searchForm->activateWindow();
@@ -373,16 +381,15 @@ void Tolk::ShowFind()
 
 void Tolk::copyToClipboard()
 {
-    const int start = m_view->selectionStart();
-    const int length = m_view->selectionLength();
+    // The selection, or the whole document when nothing is selected.
     const std::u16string text = m_view->plainText().toStdU16String();
-    QByteArray rtf = length > 0 ? writeRtf(text, m_view->runs(), start, length)
-                                : writeRtf(text, m_view->runs(), 0, int(text.size()));
-    auto *mime = new QMimeData;
-    mime->setData(QStringLiteral("text/rtf"), rtf);
+    const int length = m_view->selectionLength();
+    const int start = length > 0 ? m_view->selectionStart() : 0;
+    std::unique_ptr<QMimeData> mime =
+        copiedMimeData(text, m_view->runs(), start, length > 0 ? length : int(text.size()));
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setMimeData(mime);
+    clipboard->setMimeData(mime.release()); // the clipboard owns it
 }
 
 void Tolk::print()

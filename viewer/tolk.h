@@ -80,6 +80,9 @@ public:
         // The headword a link means when its target is not itself a headword (a word in
         // another form, "змеи" → Змея); std::nullopt when none. May be empty.
         std::function<std::optional<QString>(const QString &word)> resolveWord;
+        // The executable's base name; the window keeps its minimum size only for "kelmor" in
+        // any letter case, as the main window does. Empty: the running executable's.
+        QString executableBaseName;
     };
 
     // Designed size, in twips.

@@ -56,7 +56,7 @@ void BM_ShowInterpretation20Books(benchmark::State &state)
     for (auto _ : state) {
         const auto text = assembleInterpretation(u"Вода", books);
         const auto runs = formatInterpretation(*text, 4, headings);
-        setFormattedText(&document, *text, runs, DocumentColors{});
+        setFormattedText(&document, *text, runs);
         benchmark::DoNotOptimize(document.characterCount());
     }
 }

@@ -1,5 +1,6 @@
 // The built program as a process: one instance per settings folder, a second start leaves the
-// settings alone and brings the first forward, and a termination request saves the state.
+// settings alone and brings the first forward, and a termination request ends it through its
+// exit, also while a box is open.
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -10,6 +11,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 
@@ -34,13 +37,14 @@ protected:
                                                                        QFileDevice::ExeOwner);
     }
 
-    void start(QProcess &process, const QStringList &arguments)
+    // dataDirs: the XDG_DATA_DIRS of the process; by default the sample books of the build tree.
+    void start(QProcess &process, const QStringList &arguments,
+               const QString &dataDirs = QStringLiteral(KELMOR_BUILD_SHARE))
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("run")));
-        // The sample books of the build tree, so the load finds its data.
-        env.insert(QStringLiteral("XDG_DATA_DIRS"), QStringLiteral(KELMOR_BUILD_SHARE));
+        env.insert(QStringLiteral("XDG_DATA_DIRS"), dataDirs);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kelmor.shell.info=true"));
         env.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
@@ -60,6 +64,27 @@ protected:
                 return log.contains(text);
             },
             ms);
+    }
+
+    // A data folder under the scratch folder whose books folder holds the given files.
+    QString dataFolder(const QString &name, const QStringList &books = {}) const
+    {
+        const QString root = dir.filePath(name);
+        const QString folder = root + QStringLiteral("/ZEL Programming/ZEL Kelmor/3.1/Books");
+        EXPECT_TRUE(QDir().mkpath(folder));
+        for (const QString &book : books)
+            EXPECT_TRUE(QFile::copy(book, folder + u'/' + QFileInfo(book).fileName()));
+        return root;
+    }
+
+    // A settings file with an old time stamp, to tell whether anything wrote it.
+    void writeOldSettings(const QByteArray &content) const
+    {
+        QFile f(settingsFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTimeUtc().addDays(-3),
+                                  QFileDevice::FileModificationTime));
     }
 
     QByteArray fileBytes() const
@@ -173,4 +198,63 @@ TEST_F(ProgramProcess, TwoStartsAtOnceLeaveOneInstance)
     EXPECT_TRUE(waitForLog(running, runningLog, "asked to come forward")) << runningLog.constData();
     running.terminate();
     EXPECT_TRUE(running.waitForFinished(15000));
+}
+
+TEST_F(ProgramProcess, TerminationDuringTheFatalStartMessageEndsWithoutSaving)
+{
+    // No books: the load shows its fatal message and waits for "OK", which nobody presses.
+    const QString data = dataFolder(QStringLiteral("empty"));
+    const QByteArray settings = "[Kelmor3]\nHeight=7000\nLastWord=x\n";
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        writeOldSettings(settings);
+        const qint64 stamp = QFileInfo(settingsFile()).lastModified().toSecsSinceEpoch();
+        QProcess program;
+        start(program, {}, data);
+        QByteArray log;
+        ASSERT_TRUE(waitForLog(program, log, "dialog shown:")) << log.constData();
+        EXPECT_TRUE(log.contains("не найдено ни одного сонника")) << log.constData();
+        ASSERT_EQ(::kill(pid_t(program.processId()), signalNumber), 0);
+        EXPECT_TRUE(program.waitForFinished(5000)) << "still running with the message open";
+        log += program.readAllStandardError();
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_TRUE(log.contains("exit without saving")) << log.constData();
+        EXPECT_EQ(fileBytes(), settings);
+        EXPECT_EQ(QFileInfo(settingsFile()).lastModified().toSecsSinceEpoch(), stamp);
+    }
+}
+
+TEST_F(ProgramProcess, TerminationWhileABoxIsOpenInNormalRunningSaves)
+{
+    // The sample books and a damaged one: after the window shows, a box names the damaged book.
+    const QString samples = QStringLiteral(KELMOR_BUILD_SHARE) +
+                            QStringLiteral("/ZEL Programming/ZEL Kelmor/3.1/Books");
+    QStringList books;
+    for (const QString &name : QDir(samples).entryList({QStringLiteral("*.book")}))
+        books << samples + u'/' + name;
+    ASSERT_FALSE(books.isEmpty());
+    const QString data = dataFolder(QStringLiteral("damaged"), books);
+    {
+        QFile sample(books.first());
+        ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+        QFile damaged(data + QStringLiteral("/ZEL Programming/ZEL Kelmor/3.1/Books/damaged.book"));
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(sample.read(8192));
+    }
+    writeOldSettings("[Kelmor3]\nLastWord=x\n");
+    QProcess program;
+    start(program, {}, data);
+    QByteArray log;
+    ASSERT_TRUE(waitForLog(program, log, "dialog shown:")) << log.constData();
+    EXPECT_TRUE(log.contains("damaged.book")) << log.constData();
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000)) << "still running with the box open";
+    log += program.readAllStandardError();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(log.contains("exit with saving")) << log.constData();
+    QSettings saved(settingsFile(), QSettings::IniFormat);
+    EXPECT_TRUE(saved.contains(QStringLiteral("Kelmor3/Height")));
+    EXPECT_EQ(saved.value(QStringLiteral("Kelmor3/ListMode")).toString(), QStringLiteral("1"));
 }

@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
 #include <QLabel>
 #include <QPainter>
 #include <QSignalSpy>
@@ -220,4 +225,24 @@ TEST(TerminationWatcher, SignalBecomesAQtSignal)
     ::raise(SIGTERM);
     ASSERT_TRUE(spy.wait(2000));
     EXPECT_EQ(spy.first().first().toInt(), SIGTERM);
+}
+
+TEST(TerminationWatcher, AFloodOfSignalsNeverBlocksTheHandler)
+{
+    TerminationWatcher watcher;
+    ASSERT_TRUE(watcher.isActive());
+    QSignalSpy spy(&watcher, &TerminationWatcher::terminationRequested);
+    // Far more signals than the socket holds, while no event loop reads it. raise() runs the
+    // handler on the raising thread, so a handler that blocked would stop only that thread.
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([done] {
+        for (int i = 0; i < 20000; ++i)
+            ::raise(i % 2 ? SIGHUP : SIGINT);
+        *done = true;
+    }).detach();
+    for (int i = 0; i < 100 && !*done; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(*done) << "the signal handler blocked on a full socket";
+    ASSERT_TRUE(spy.wait(2000));
+    EXPECT_EQ(spy.first().first().toInt(), SIGINT);
 }

@@ -9,10 +9,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
+
+#include <memory>
 
 using namespace kelmor::platform;
 using namespace kelmor::shell;
@@ -62,6 +71,38 @@ TEST(Startup, VersionGateRejectsMajorVersionFourOrLess)
 TEST(Startup, VersionStringIsTheProjectVersion)
 {
     EXPECT_EQ(VersionString(), QStringLiteral(KELMOR_EXPECTED_VERSION));
+}
+
+TEST(Startup, QtTextsAreRussianAfterTheTranslationStep)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(folder + QStringLiteral("/qtbase_ru.qm")))
+        GTEST_SKIP() << "Qt's Russian translations are not installed (no qtbase_ru.qm in "
+                     << folder.toStdString() << "; Debian package qt6-translations-l10n)";
+    // The texts of a text field's standard context menu, without accelerators and keys.
+    const auto menuTexts = [] {
+        QLineEdit field(QStringLiteral("текст"));
+        const std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            if (!action->isSeparator())
+                texts << action->text().section(u'\t', 0, 0).remove(u'&');
+        return texts;
+    };
+    const QStringList english = menuTexts();
+    ASSERT_TRUE(english.contains(QStringLiteral("Undo"))) << english.join(u'|').toStdString();
+
+    const std::unique_ptr<QTranslator> translator(installQtTranslations());
+    ASSERT_NE(translator, nullptr);
+    const QStringList russian = menuTexts();
+    EXPECT_EQ(russian.size(), english.size());
+    for (const QString &text : russian)
+        EXPECT_FALSE(english.contains(text)) << text.toStdString();
+    for (const char *text : {"Копировать", "Вставить", "Выделить всё"})
+        EXPECT_TRUE(russian.contains(QString::fromUtf8(text)))
+            << text << " in " << russian.join(u'|').toStdString();
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text().remove(u'&'), "Отмена");
 }
 
 namespace {

@@ -1,11 +1,13 @@
 // Printing: the no-printer message, the dialog's rules, and PDF output read back by pdftotext.
 #include "book_fakes.h"
+#include "dark_theme.h"
 
 #include "viewer/fonts.h"
 #include "viewer/messages.h"
 #include "viewer/print_dialog.h"
 #include "viewer/tolk.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -48,6 +50,36 @@ protected:
         PrintDialog::resetSession();
     }
 
+    std::unique_ptr<Tolk> makeTolk()
+    {
+        Tolk::Context context;
+        context.books = [this] { return books; };
+        context.selectedWord = [] { return std::optional<QString>(QStringLiteral("Вода")); };
+        auto viewer = std::make_unique<Tolk>(context, nullptr);
+        viewer->setAttribute(Qt::WA_DeleteOnClose, false);
+        EXPECT_TRUE(viewer->load());
+        return viewer;
+    }
+
+    // Prints the viewer's document once to a PDF file and renders its first page.
+    static QImage printedPage(Tolk &viewer, const QString &pdf)
+    {
+        PrintDialog::setPrinterList([] { return QList<PrinterEntry>{{"pdf", "file:"}}; });
+        PrintDialog::setPrinterFactory([&](const QString &) {
+            auto printer = std::make_unique<QPrinter>(QPrinter::ScreenResolution);
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            return printer;
+        });
+        PrintDialog dialog(viewer.view(), &viewer);
+        dialog.Davay();
+        QProcess pdftoppm;
+        pdftoppm.start("pdftoppm", {"-r", "100", "-f", "1", "-l", "1", "-png", "-singlefile", pdf,
+                                    pdf + ".page"});
+        EXPECT_TRUE(pdftoppm.waitForFinished(20000));
+        return QImage(pdf + ".page.png").convertToFormat(QImage::Format_RGB32);
+    }
+
     std::vector<InterpretationBook> books;
     std::unique_ptr<Tolk> tolk;
     QStringList messages;
@@ -59,8 +91,9 @@ TEST_F(PrintTest, NoPrinterGivesTheMessage)
 {
     PrintDialog::setPrinterList([] { return QList<PrinterEntry>{}; });
     tolk->print();
-    EXPECT_EQ(messages,
-              QStringList{"|В системе нет принтеров. Установите принтер и повторите попытку."});
+    // No caption of its own: the program's title.
+    EXPECT_EQ(messages, QStringList{"Сонник ZEL Kelmor 3|В системе нет принтеров. Установите "
+                                    "принтер и повторите попытку."});
 }
 
 TEST(PrinterType, NetworkAndLocalNames)
@@ -138,4 +171,37 @@ TEST_F(PrintTest, OneJobPerCopyToPdf)
         EXPECT_TRUE(text.contains("Чистая вода снится к радости.")) << text.toStdString();
         EXPECT_TRUE(text.contains("Сонник")) << text.toStdString();
     }
+}
+
+TEST_F(PrintTest, PrintedPageIsTheSameUnderADarkTheme)
+{
+    if (QStandardPaths::findExecutable("pdftoppm").isEmpty())
+        GTEST_SKIP() << "pdftoppm is not installed";
+    QTemporaryDir dir;
+    const QImage light = printedPage(*makeTolk(), dir.filePath("light.pdf"));
+    QImage dark;
+    {
+        const DarkTheme theme;
+        dark = printedPage(*makeTolk(), dir.filePath("dark.pdf"));
+    }
+    ASSERT_FALSE(light.isNull());
+    ASSERT_EQ(dark.size(), light.size());
+
+    // The article text is black on the paper: grey-free dark pixels, many of them. Headings and
+    // links keep the books' colours, which are not grey.
+    const auto blackPixels = [](const QImage &page) {
+        int count = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x) {
+                const QColor c = page.pixelColor(x, y);
+                const int low = std::min({c.red(), c.green(), c.blue()});
+                const int high = std::max({c.red(), c.green(), c.blue()});
+                if (high < 90 && high - low < 16)
+                    ++count;
+            }
+        return count;
+    };
+    EXPECT_GT(blackPixels(light), 150);
+    EXPECT_EQ(blackPixels(dark), blackPixels(light));
+    EXPECT_TRUE(dark == light) << "the desktop theme changed the printed page";
 }

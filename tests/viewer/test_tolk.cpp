@@ -1,8 +1,10 @@
 // The viewer window: positions in the view, link hover and clicks, history, keys, geometry,
 // find and copy.
 #include "book_fakes.h"
+#include "dark_theme.h"
 
 #include "platform/settings.h"
+#include "viewer/copy_formats.h"
 #include "viewer/fonts.h"
 #include "viewer/interpretation_document.h"
 #include "viewer/messages.h"
@@ -22,10 +24,14 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace kelmor::viewer;
 using namespace kelmor::viewer::testing;
@@ -157,6 +163,50 @@ TEST_F(TolkTest, ViewPositionsEqualPlainTextPositions)
     EXPECT_EQ(tolk->windowTitle(), "А");
     EXPECT_EQ(tolk->view()->tag(), "А");
     EXPECT_TRUE(tolk->view()->isReadOnly());
+}
+
+// WCAG contrast ratio of two colours.
+static double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(TolkTest, DarkThemeKeepsTheDocumentReadable)
+{
+    const DarkTheme theme;
+    auto tolk = makeTolk(QStringLiteral("Б"));
+    ASSERT_TRUE(tolk->load());
+    tolk->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tolk.get()));
+    InterpretationView *view = tolk->view();
+    const QColor page = view->palette().color(QPalette::Base);
+    const QColor text = view->palette().color(QPalette::Text);
+    EXPECT_GE(contrast(page, text), 7.0)
+        << page.name().toStdString() << " " << text.name().toStdString();
+    // What is painted behind the text is that page colour.
+    EXPECT_EQ(view->viewport()->grab().toImage().pixelColor(1, 1), page);
+    // Every visible run stands out from the page: its own colour, or the view's text colour.
+    int coloured = 0;
+    for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().color().alpha() == 0)
+                continue; // a hidden marker
+            const QColor colour =
+                f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color() : text;
+            coloured += colour != text;
+            EXPECT_GE(contrast(page, colour), 3.0)
+                << it.fragment().text().toStdString() << " " << colour.name().toStdString();
+        }
+    EXPECT_GT(coloured, 0);
 }
 
 TEST_F(TolkTest, SameWordTwiceRebuildsNothingOtherCaseRebuilds)
@@ -336,7 +386,6 @@ TEST_F(TolkTest, ToolbarCaptionsAndTooltips)
         EXPECT_EQ(b->toolTip(), QString::fromUtf8(e.tooltip));
     }
     EXPECT_EQ(tolk->windowTitle(), "Толкование сна");
-    EXPECT_EQ(tolk->minimumSize(), QSize(380, 200));
     EXPECT_NE(tolk->findChild<QWidget *>("Text2"), nullptr);
 
     // At the designed width every button shows its caption, none is hidden behind the
@@ -358,6 +407,25 @@ TEST_F(TolkTest, ToolbarCaptionsAndTooltips)
     QTest::qWait(20);
     EXPECT_TRUE(allShown());
     EXPECT_EQ(tolk->button("find")->toolButtonStyle(), Qt::ToolButtonIconOnly);
+}
+
+TEST_F(TolkTest, MinimumSizeOnlyUnderTheProgramsOwnName)
+{
+    const struct
+    {
+        const char *program;
+        QSize minimum;
+    } cases[] = {
+        {"kelmor", QSize(380, 200)}, {"KELMOR", QSize(380, 200)},
+        {"Kelmor", QSize(380, 200)}, {"kelmor-dev", QSize(0, 0)},
+        {"kelmor3", QSize(0, 0)},    {"", QSize(0, 0)}, // the running executable: this test
+    };
+    for (const auto &c : cases) {
+        Tolk::Context context;
+        context.executableBaseName = QString::fromLatin1(c.program);
+        Tolk tolk(context, nullptr);
+        EXPECT_EQ(tolk.minimumSize(), c.minimum) << c.program;
+    }
 }
 
 TEST_F(TolkTest, NothingSelectedReportsNothingToShow)
@@ -490,45 +558,117 @@ TEST_F(TolkTest, FindOpensWithTheSelectedText)
     EXPECT_EQ(tolk->searchForm()->windowTitle(), "Поиск");
 }
 
-TEST_F(TolkTest, CopyPutsOnlyRichTextThatAnRtfReaderReads)
+TEST_F(TolkTest, FindWithASelectionAcrossLineEndsFindsIt)
 {
-    if (QStandardPaths::findExecutable("unrtf").isEmpty())
-        GTEST_SKIP() << "unrtf is not installed";
+    auto tolk = makeTolk(QStringLiteral("Б"));
+    tolk->show();
+    ASSERT_TRUE(tolk->load());
+    InterpretationView *view = tolk->view();
+    const QString plain = view->plainText();
+    // From the article's last word over its CR LF and the empty line to the link line.
+    const int at = int(plain.indexOf(u"всё."));
+    const int length = int(plain.indexOf(u'F', at)) + 1 - at;
+    view->selectRange(at, length);
+    ASSERT_TRUE(plain.mid(at, length).contains(u"\r\n\r\n"));
+    tolk->ShowFind();
+    SearchForm *form = tolk->searchForm();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->searchField()->text(), plain.mid(at, length));
+    // F3 again: the only occurrence, found after the wrap-around.
+    key(*tolk, Qt::Key_F3);
+    EXPECT_TRUE(messages.empty()) << messages.front().text.toStdString();
+    EXPECT_EQ(view->selectionStart(), at);
+    EXPECT_EQ(view->selectionLength(), length);
+}
+
+TEST_F(TolkTest, CopyPutsRichTextHtmlAndPlainText)
+{
     auto tolk = makeTolk(QStringLiteral("Б"));
     ASSERT_TRUE(tolk->load());
+    const bool haveUnrtf = !QStandardPaths::findExecutable("unrtf").isEmpty();
 
-    auto readBack = [&]() {
+    struct Copied
+    {
+        QStringList formats;
+        QString plain;
+        QTextDocument html;
+        QString rtf; // as unrtf reads it
+    };
+    auto readBack = [&](Copied &copied) {
         const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
-        EXPECT_NE(mime, nullptr);
-        if (!mime)
-            return QString();
-        EXPECT_EQ(mime->formats(), QStringList{"text/rtf"});
+        ASSERT_NE(mime, nullptr);
+        copied.formats = mime->formats();
+        copied.plain = mime->text();
+        copied.html.setHtml(mime->html());
+        if (!haveUnrtf)
+            return;
         QTemporaryDir tmp;
         QFile file(tmp.filePath("copy.rtf"));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(mime->data("text/rtf"));
         file.close();
         QProcess unrtf;
         // Its HTML output writes Cyrillic as character references; read them back.
         unrtf.start("unrtf", {"--html", file.fileName()});
-        EXPECT_TRUE(unrtf.waitForFinished(10000));
+        ASSERT_TRUE(unrtf.waitForFinished(10000));
         QTextDocument html;
         html.setHtml(QString::fromUtf8(unrtf.readAllStandardOutput()));
-        return html.toPlainText();
+        copied.rtf = html.toPlainText();
     };
 
+    // The whole document, as it reads: no markers, no glyphs, one line end per line.
     key(*tolk, Qt::Key_C, Qt::ControlModifier);
-    const QString whole = readBack();
-    EXPECT_TRUE(whole.contains("Про Б – и всё.")) << whole.toStdString();
-    EXPECT_TRUE(whole.contains("Вторая книга") == false);
-    EXPECT_TRUE(whole.contains("Сонник:")) << whole.toStdString();
+    Copied whole;
+    readBack(whole);
+    for (const char *format : {"text/rtf", "text/html", "text/plain"})
+        EXPECT_TRUE(whole.formats.contains(format)) << format;
+    EXPECT_EQ(whole.plain, "Б\n\nСонник:\nПро Б – и всё.\n\nВ, А\n");
+    EXPECT_EQ(whole.html.toPlainText(), whole.plain);
+    // The HTML keeps the formatting: the heading word and the book's heading.
+    QTextCursor word = whole.html.find("Б");
+    EXPECT_TRUE(word.charFormat().fontUnderline());
+    EXPECT_EQ(word.charFormat().foreground().color(), QColor(0x00, 0x00, 0x80));
+    QTextCursor heading = whole.html.find("Сонник:");
+    EXPECT_EQ(heading.charFormat().fontWeight(), QFont::Bold);
+    EXPECT_TRUE(heading.charFormat().fontItalic());
+    EXPECT_EQ(heading.charFormat().foreground().color(), QColor(0xFF, 0x00, 0x00));
+    // Ordinary text has no colour of its own: the receiving program's text colour.
+    EXPECT_EQ(whole.html.find("и всё").charFormat().foreground().style(), Qt::NoBrush);
+    if (haveUnrtf) {
+        EXPECT_TRUE(whole.rtf.contains("Про Б – и всё.")) << whole.rtf.toStdString();
+        EXPECT_TRUE(whole.rtf.contains("Сонник:")) << whole.rtf.toStdString();
+    }
 
-    const int at = int(tolk->view()->plainText().indexOf(u"и всё"));
-    tolk->view()->selectRange(at, 5);
+    // A selection across a line end: that part only, in every format.
+    const QString plain = tolk->view()->plainText();
+    const int at = int(plain.indexOf(u"и всё"));
+    const int to = int(plain.indexOf(u"В>"));
+    tolk->view()->selectRange(at, to + 1 - at);
     tolk->copyToClipboard();
-    const QString part = readBack();
-    EXPECT_TRUE(part.contains("и всё")) << part.toStdString();
-    EXPECT_FALSE(part.contains("Про Б")) << part.toStdString();
+    Copied part;
+    readBack(part);
+    EXPECT_EQ(part.plain, "и всё.\n\nВ");
+    EXPECT_EQ(part.html.toPlainText(), part.plain);
+    if (haveUnrtf) {
+        EXPECT_TRUE(part.rtf.contains("и всё")) << part.rtf.toStdString();
+        EXPECT_FALSE(part.rtf.contains("Про Б")) << part.rtf.toStdString();
+    }
+}
+
+TEST(CopyFormats, HtmlEscapesTheTextItKeeps)
+{
+    // An article may hold "&", "<" and quotes as plain characters (here without the formatting
+    // pass, so nothing is a marker).
+    const std::u16string text = u"a & b \"c\"  d\r\ne\tf";
+    const QString html = writeHtml(text, {}, 0, int(text.size()));
+    EXPECT_TRUE(html.contains("a &amp; b &quot;c&quot;  d<br>")) << html.toStdString();
+    QTextDocument document;
+    document.setHtml(html);
+    EXPECT_EQ(document.toPlainText(), "a & b \"c\"  d\ne\tf");
+    EXPECT_EQ(readableText(text, {}, 0, int(text.size())), "a & b \"c\"  d\ne\tf");
+    // Ranges outside the text are cut to it.
+    EXPECT_EQ(readableText(text, {}, 20, 5), "");
+    EXPECT_EQ(readableText(text, {}, -3, 4), "a");
 }
 
 TEST(Fonts, WindowsFamiliesResolveToInstalledAndBundledFonts)
@@ -541,4 +681,29 @@ TEST(Fonts, WindowsFamiliesResolveToInstalledAndBundledFonts)
     EXPECT_TRUE(metrics.inFont(u'F'));
     EXPECT_GT(metrics.horizontalAdvance(u'&'), 0);
     EXPECT_EQ(QFontInfo(QFont(kBaseFontFamily)).family(), "Liberation Sans");
+}
+
+TEST(Messages, BoxesWithoutACaptionCarryTheProgramsTitle)
+{
+    setMessageHandler({});
+    const struct
+    {
+        QString caption;
+        QString shown;
+    } cases[] = {
+        {QString(), QStringLiteral("Сонник ZEL Kelmor 3")},
+        {QStringLiteral("TolkLoad"), QStringLiteral("TolkLoad")},
+    };
+    for (const auto &c : cases) {
+        QString title;
+        // The real box, read and closed from inside its own event loop.
+        QTimer::singleShot(0, [&] {
+            if (QWidget *box = QApplication::activeModalWidget()) {
+                title = box->windowTitle();
+                box->close();
+            }
+        });
+        showMessage(nullptr, MessageIcon::Warning, c.caption, QStringLiteral("Текст"));
+        EXPECT_EQ(title, c.shown);
+    }
 }
