@@ -15,6 +15,10 @@ class QTextDocument;
 
 namespace kelmor::viewer {
 
+// The base font of an article: text that names no font or size.
+inline const QString kArticleFontFamily = QStringLiteral("Courier New");
+constexpr int kArticlePointSize = 10;
+
 // Pictures larger than this are not decoded (they are left out of the document).
 constexpr int kMaxPictureSide = 8192;
 constexpr qint64 kMaxPicturePixels = 32LL * 1024 * 1024;
