@@ -324,15 +324,16 @@ void Writer::table(QTextCursor &cursor, bool &fresh, const RtfTable &t)
         for (int c = 0; c < int(row.cells.size()); ++c) {
             const RtfCell &cell = row.cells[std::size_t(c)];
             QTextTableCell target = table->cellAt(r, c);
+            QTextCursor inside = target.firstCursorPosition();
+            bool cellFresh = true;
+            for (const RtfParagraph &p : cell.paragraphs)
+                paragraph(inside, cellFresh, p);
+            // The cell's format is that of its first block's mark: set once the text is in.
             if (cell.background) {
                 QTextTableCellFormat cf = target.format().toTableCellFormat();
                 cf.setBackground(QColor::fromRgb(*cell.background));
                 target.setFormat(cf);
             }
-            QTextCursor inside = target.firstCursorPosition();
-            bool cellFresh = true;
-            for (const RtfParagraph &p : cell.paragraphs)
-                paragraph(inside, cellFresh, p);
         }
     }
     cursor = m_document->rootFrame()->lastCursorPosition();
