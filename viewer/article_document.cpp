@@ -176,8 +176,10 @@ QTextBlockFormat blockFormat(const RtfParagraphStyle &style)
                         QTextBlockFormat::ProportionalHeight);
         break;
     }
-    // Tab stops are measured from the page's left edge, the layout's lines from the paragraph's
-    // left indent. A hanging indent has an implied tab stop at the indent (list items).
+    // Tab stops are measured from the page's left edge, the layout's from where the first line
+    // starts (the left indent plus the first-line indent). A hanging indent has an implied tab
+    // stop at the indent (list items).
+    const double firstLine = left + b.textIndent();
     QList<QTextOption::Tab> tabs;
     std::vector<int> stops = style.tabStops;
     if (style.firstLineIndent < 0 && style.leftIndent > 0)
@@ -185,9 +187,8 @@ QTextBlockFormat blockFormat(const RtfParagraphStyle &style)
     std::sort(stops.begin(), stops.end());
     stops.erase(std::unique(stops.begin(), stops.end()), stops.end());
     for (const int stop : stops) {
-        const double at = pixels(stop) - left;
-        if (at >= 0)
-            tabs.append(QTextOption::Tab(at, QTextOption::LeftTab));
+        if (pixels(stop) > firstLine)
+            tabs.append(QTextOption::Tab(pixels(stop) - firstLine, QTextOption::LeftTab));
     }
     if (!tabs.isEmpty())
         b.setTabPositions(tabs);
@@ -300,17 +301,23 @@ void Writer::table(QTextCursor &cursor, bool &fresh, const RtfTable &t)
     format.setBorderCollapse(true);
     format.setCellSpacing(0);
     format.setCellPadding(3);
-    // Column widths from the cells' right edges, when every column has a positive one.
-    QList<QTextLength> widths;
+    // Column widths in proportion to the cells' right edges, when every column has a positive
+    // one: the table fills the view's width, however narrow the window is.
+    QList<int> twips;
     int edge = widest->left;
     for (const RtfCell &cell : widest->cells) {
         if (cell.rightEdge <= edge)
             break;
-        widths.append(QTextLength(QTextLength::FixedLength, pixels(cell.rightEdge - edge)));
+        twips.append(cell.rightEdge - edge);
         edge = cell.rightEdge;
     }
-    if (widths.size() == columns)
+    if (twips.size() == columns) {
+        const double total = edge - widest->left;
+        QList<QTextLength> widths;
+        for (const int w : std::as_const(twips))
+            widths.append(QTextLength(QTextLength::PercentageLength, 100.0 * w / total));
         format.setColumnWidthConstraints(widths);
+    }
     if (widest->left > 0)
         format.setLeftMargin(pixels(widest->left));
 

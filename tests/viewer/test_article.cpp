@@ -111,8 +111,8 @@ TEST(ArticleDocument, ParagraphFormats)
     EXPECT_DOUBLE_EQ(hang.textIndent(), -20);
     EXPECT_EQ(hang.lineHeightType(), QTextBlockFormat::FixedHeight);
     EXPECT_DOUBLE_EQ(hang.lineHeight(), 30);
-    ASSERT_EQ(hang.tabPositions().size(), 1); // the hanging indent's own stop
-    EXPECT_DOUBLE_EQ(hang.tabPositions()[0].position, 0);
+    ASSERT_EQ(hang.tabPositions().size(), 1);              // the hanging indent's own stop
+    EXPECT_DOUBLE_EQ(hang.tabPositions()[0].position, 20); // from the first line's start
     const QTextBlockFormat right = blockAt(*doc, "right");
     EXPECT_EQ(right.alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     EXPECT_EQ(right.headingLevel(), 1);
@@ -131,8 +131,9 @@ TEST(ArticleDocument, Table)
     EXPECT_EQ(table->columns(), 2);
     const QList<QTextLength> widths = table->format().columnWidthConstraints();
     ASSERT_EQ(widths.size(), 2);
-    EXPECT_DOUBLE_EQ(widths[0].rawValue(), 100);
-    EXPECT_DOUBLE_EQ(widths[1].rawValue(), 200);
+    EXPECT_EQ(widths[0].type(), QTextLength::PercentageLength);
+    EXPECT_NEAR(widths[0].rawValue(), 100.0 / 3, 1e-9);
+    EXPECT_NEAR(widths[1].rawValue(), 200.0 / 3, 1e-9);
     EXPECT_EQ(table->cellAt(0, 0).format().background().color(), QColor(0, 128, 0));
     const auto cellText = [&](int r, int c) {
         QTextCursor from = table->cellAt(r, c).firstCursorPosition();
