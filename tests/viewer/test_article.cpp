@@ -355,8 +355,12 @@ TEST(RtfCorpus, TextMatchesUnrtf)
             files.append(d.filePath(name));
     }
     ASSERT_GE(files.size(), 9);
+    // unrtf writes the pictures it meets into its working folder.
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
     for (const QString &file : std::as_const(files)) {
         QProcess process;
+        process.setWorkingDirectory(scratch.path());
         process.start(unrtf, {QStringLiteral("--html"), file});
         ASSERT_TRUE(process.waitForFinished(30000)) << file.toStdString();
         QTextDocument html;
