@@ -2,8 +2,10 @@
 
 #include "platform/settings.h"
 #include "platform/twips.h"
+#include "viewer/article_document.h"
 #include "viewer/copy_formats.h"
 #include "viewer/interpretation_document.h"
+#include "viewer/literature.h"
 #include "viewer/messages.h"
 #include "viewer/print_dialog.h"
 #include "viewer/search_form.h"
@@ -66,6 +68,17 @@ void InterpretationView::setDocumentText(const std::u16string &text, std::vector
     setFormattedText(document(), text, runs);
     m_plain = QString::fromStdU16String(text);
     m_runs = std::move(runs);
+    m_article = false;
+    setUpdatesEnabled(true);
+}
+
+void InterpretationView::setArticle(const RtfDocument &article, const QFont &base)
+{
+    setUpdatesEnabled(false);
+    setArticleDocument(document(), article, base);
+    m_plain = articleViewText(document());
+    m_runs.clear();
+    m_article = true;
     setUpdatesEnabled(true);
 }
 
@@ -270,7 +283,8 @@ bool Tolk::load()
 
 bool Tolk::ShowInterpretation(const QString &word)
 {
-    if (m_view->tag() == word)
+    // While an article is shown the tag still names the word shown before it.
+    if (m_view->tag() == word && !m_view->showsArticle())
         return true;
     const std::vector<InterpretationBook> books =
         m_context.books ? m_context.books() : std::vector<InterpretationBook>{};
@@ -289,6 +303,20 @@ bool Tolk::ShowInterpretation(const QString &word)
     CheckBack();
     setWindowTitle(word);
     return true;
+}
+
+void Tolk::ShowArticle(const QString &key, const QString &caption)
+{
+    // Read first: a file that cannot be read leaves the view as it was.
+    const RtfDocument article = loadArticle(Literature::articlePath(key));
+    QFont base(kArticleFontFamily);
+    base.setPointSize(kArticlePointSize);
+    m_view->setArticle(article, base);
+    m_view->viewport()->setCursor(Qt::IBeamCursor);
+    m_view->viewport()->setToolTip(QString());
+    m_view->selectRange(0, 0);
+    m_view->verticalScrollBar()->setValue(0);
+    setWindowTitle(caption);
 }
 
 void Tolk::CheckBack()

@@ -3,6 +3,7 @@
 // The viewer window: one interpretation document with links, history, find, copy and print.
 
 #include "viewer/interpretation.h"
+#include "viewer/rtf_reader.h"
 
 #include <QPointer>
 #include <QRect>
@@ -44,6 +45,12 @@ public:
     const QString &tag() const { return m_tag; }
     void setTag(const QString &tag) { m_tag = tag; }
 
+    // Shows a literature article on a base font; the plain text follows the document, one
+    // character per position, and the interpretation's formatting runs are dropped.
+    void setArticle(const RtfDocument &article, const QFont &base);
+    // True while an article is shown: the tag then names the word shown before it.
+    bool showsArticle() const { return m_article; }
+
     // The character under a point of the viewport (not the nearest gap between two).
     int charIndexAt(const QPoint &viewportPos) const;
     void selectRange(int start, int length);
@@ -54,6 +61,7 @@ private:
     QString m_plain;
     std::vector<FormatRun> m_runs;
     QString m_tag;
+    bool m_article = false;
 };
 
 // Where the window goes, in pixels, from the stored twips values (top, left, height, width): a
@@ -99,6 +107,13 @@ public:
     // Builds and shows the document of a word; false when no enabled book has it (nothing
     // changes then).
     bool ShowInterpretation(const QString &word);
+
+    // Shows the literature article of a tree node's key (a favourite copy's "*" dropped): the
+    // file read as rich text (as Windows-1251 plain text when it is not RTF) on the base font
+    // "Courier New" 10 pt; the caption becomes the node's text; the view's tag stays. Throws
+    // std::runtime_error with a Russian message naming the file when the file cannot be read;
+    // the view then keeps what it showed.
+    void ShowArticle(const QString &key, const QString &caption);
 
     void CheckBack();
     void AddBack(const QString &word);
