@@ -16,6 +16,7 @@
 #include "shell/startup.h"
 #include "shell/status_caption.h"
 #include "viewer/catalogue_books.h"
+#include "viewer/literature_pane.h"
 #include "viewer/messages.h"
 #include "viewer/tolk.h"
 
@@ -231,12 +232,8 @@ void MainWindow::buildWindowKeys()
         connect(shortcut, &QShortcut::activated, this, action);
         m_windowKeys.append(shortcut);
     };
-    const auto enter = [this] {
-        if (m_dictionary)
-            m_dictionary->activateSelected();
-    };
-    addKey(QKeySequence(Qt::Key_Return), enter);
-    addKey(QKeySequence(Qt::Key_Enter), enter);
+    addKey(QKeySequence(Qt::Key_Return), [this] { activateSelection(); });
+    addKey(QKeySequence(Qt::Key_Enter), [this] { activateSelection(); });
     addKey(QKeySequence(Qt::Key_Escape), [this] {
         if (m_interpretAction->isChecked())
             releaseInterpretation();
@@ -245,6 +242,18 @@ void MainWindow::buildWindowKeys()
     addKey(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { ShowOptions(); });
     updateWindowKeys();
     connect(m_interpretAction, &QAction::changed, this, &MainWindow::updateWindowKeys);
+}
+
+void MainWindow::activateSelection()
+{
+    if (m_litHasFocus && m_literature) {
+        if (m_literature->isTolkEnabled()) {
+            m_interpretAction->setChecked(true);
+            ShowTolk();
+        }
+    } else if (m_dictionary) {
+        m_dictionary->activateSelected();
+    }
 }
 
 void MainWindow::updateWindowKeys()
@@ -314,9 +323,10 @@ ExitState MainWindow::collectExitState() const
         for (const auto &[path, enabled] : m_dictionary->catalogue().states())
             state.books.append({path, enabled});
     }
-    if (m_literatureStates) {
-        const LiteratureStates lit = m_literatureStates();
-        state.litNodes = lit.nodes;
+    if (m_literature) {
+        const viewer::Literature::SavedState lit = m_literature->savedState();
+        for (const auto &[key, tag] : lit.nodes)
+            state.litNodes.append({key, tag});
         state.litAExpanded = lit.allExpanded;
         state.litFExpanded = lit.favExpanded;
     }
@@ -468,7 +478,8 @@ void MainWindow::showBooksWarning()
 
 void MainWindow::ShowLit()
 {
-    // The literature tree is filled by its pane.
+    if (m_literature)
+        m_literature->ShowLit(m_textsPath, m_store);
 }
 
 void MainWindow::LoadLastWord()
@@ -532,12 +543,17 @@ void MainWindow::openViewer()
             window->close();
             return;
         }
+        if (m_litHasFocus && m_literature)
+            window->ShowArticle(m_literature->selectedKey(), m_literature->selectedText());
     } else {
-        // Already open: on the selected word, out of the task bar if it was minimised. The
-        // history buttons follow the history, also when the word was already shown.
+        // Already open: on the selected word or article, out of the task bar if it was
+        // minimised. The history buttons follow the history, also when the word was already
+        // shown.
         if (m_viewer->isMinimized())
             m_viewer->showNormal();
-        if (const std::optional<QString> word = selectedListWord(); word && !m_litHasFocus)
+        if (m_litHasFocus && m_literature)
+            m_viewer->ShowArticle(m_literature->selectedKey(), m_literature->selectedText());
+        else if (const std::optional<QString> word = selectedListWord())
             m_viewer->ShowInterpretation(*word);
         m_viewer->CheckBack();
     }
@@ -608,10 +624,7 @@ void MainWindow::connectDictionary()
         m_interpretAction->setChecked(true);
         ShowTolk();
     });
-    connect(d, &DictionaryPane::litFocusCleared, this, [this] {
-        m_litHasFocus = false;
-        m_statusCaption->setFrozen(false);
-    });
+    connect(d, &DictionaryPane::litFocusCleared, this, [this] { m_litHasFocus = false; });
     // A new word picked in the list starts the viewer's history again, and an open viewer
     // shows it.
     connect(d, &DictionaryPane::itemClicked, this, [this](const QString &word) {
@@ -632,14 +645,30 @@ void MainWindow::connectDictionary()
             [this](int button) { m_ordinaryList = button == 1; });
 }
 
-void MainWindow::setLiteraturePane(QWidget *pane)
+void MainWindow::setLiteraturePane(viewer::LiteraturePane *pane)
 {
+    if (m_literature == pane)
+        return;
     m_panes->setLiteraturePane(pane);
+    m_literature = pane;
+    if (m_literature)
+        connectLiterature();
 }
 
-void MainWindow::setLiteratureStates(std::function<LiteratureStates()> states)
+void MainWindow::connectLiterature()
 {
-    m_literatureStates = std::move(states);
+    viewer::LiteraturePane *l = m_literature;
+    connect(l, &viewer::LiteraturePane::litFocusGained, this, [this] { m_litHasFocus = true; });
+    connect(l, &viewer::LiteraturePane::statusTextChanged, m_statusCaption,
+            &StatusCaption::setFullText);
+    connect(l, &viewer::LiteraturePane::tolkEnabledChanged, m_interpretAction,
+            &QAction::setEnabled);
+    connect(l, &viewer::LiteraturePane::selectedTextChanged, this,
+            [this](const QString &text) { m_selectedWord->setText(IfLong(text, 20)); });
+    connect(l, &viewer::LiteraturePane::tolkRequested, this, [this] {
+        m_interpretAction->setChecked(true);
+        ShowTolk();
+    });
 }
 
 void MainWindow::setSplash(QWidget *splash)

@@ -22,8 +22,9 @@ class TrayArea;
 } // namespace kelmor::platform
 
 namespace kelmor::viewer {
+class LiteraturePane;
 class Tolk;
-}
+} // namespace kelmor::viewer
 
 namespace kelmor::shell {
 
@@ -63,18 +64,10 @@ public:
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The panes. The dictionary pane's books, word list and keys drive the command toolbar, the
-    // status bar and the viewer.
+    // The panes. Their selections, focus and keys drive the command toolbar, the status bar and
+    // the viewer; ExitApp saves their states.
     void setDictionaryPane(DictionaryPane *pane);
-    void setLiteraturePane(QWidget *pane);
-    // What ExitApp saves of the literature tree, asked for when it runs.
-    struct LiteratureStates
-    {
-        QList<ExitState::LitNode> nodes;
-        bool allExpanded = true;
-        bool favExpanded = true;
-    };
-    void setLiteratureStates(std::function<LiteratureStates()> states);
+    void setLiteraturePane(viewer::LiteraturePane *pane);
     // The splash screen that closes once the window is up.
     void setSplash(QWidget *splash);
     QWidget *splash() const { return m_splash; }
@@ -143,6 +136,10 @@ private:
     void buildStatusBar();
     void buildWindowKeys();
     void connectDictionary();
+    void connectLiterature();
+    // Enter in the window: the interpretation of the selected word, or the selected article
+    // while the literature has the focus.
+    void activateSelection();
     void restoreGeometry();
     void SelectListMode(int button);
     void CheckAdminSet();
@@ -172,6 +169,7 @@ private:
     LinkLabel *m_aboutLink = nullptr;
     PaneAccordion *m_panes = nullptr;
     DictionaryPane *m_dictionary = nullptr;
+    viewer::LiteraturePane *m_literature = nullptr;
     QLabel *m_selectedWord = nullptr;
     StatusCaption *m_statusCaption = nullptr;
     platform::ProcessAnimation *m_busy = nullptr;
@@ -182,7 +180,6 @@ private:
     QPointer<QWidget> m_splash;
     QPointer<platform::FormAbout> m_about;
     QPointer<viewer::Tolk> m_viewer;
-    std::function<LiteratureStates()> m_literatureStates;
     QString m_booksWarning;
 
     bool m_startingUp = false;

@@ -10,6 +10,7 @@
 #include "shell/main_window.h"
 #include "shell/splash.h"
 #include "viewer/fonts.h"
+#include "viewer/literature_pane.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -176,6 +177,7 @@ int runApplication(int &argc, char **argv)
         options.endProcess = [] { QCoreApplication::exit(0); };
         window = std::make_unique<MainWindow>(*store, std::move(options));
         window->setDictionaryPane(new DictionaryPane);
+        window->setLiteraturePane(new viewer::LiteraturePane);
         // 3.
         window->setStartingUp(true);
         QObject::connect(instance.get(), &platform::SingleInstance::activationRequested,

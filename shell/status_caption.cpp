@@ -67,14 +67,14 @@ void StatusCaption::refresh()
 void StatusCaption::moveEvent(QMoveEvent *event)
 {
     QLabel::moveEvent(event);
-    if (!m_frozen && !m_fullText.isEmpty())
+    if (!m_fullText.isEmpty())
         refresh();
 }
 
 void StatusCaption::resizeEvent(QResizeEvent *event)
 {
     QLabel::resizeEvent(event);
-    if (!m_frozen && !m_fullText.isEmpty())
+    if (!m_fullText.isEmpty())
         refresh();
 }
 

@@ -28,8 +28,6 @@ public:
 
     void setFullText(const QString &text);
     QString fullText() const { return m_fullText; }
-    // While another pane owns the status bar the caption is left as it is.
-    void setFrozen(bool frozen) { m_frozen = frozen; }
     // Shortens the full text to the label's width.
     void refresh();
 
@@ -39,7 +37,6 @@ protected:
 
 private:
     QString m_fullText;
-    bool m_frozen = false;
 };
 
 } // namespace kelmor::shell

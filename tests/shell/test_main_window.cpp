@@ -7,6 +7,7 @@
 #include "shell/link_label.h"
 #include "shell/main_window.h"
 #include "support/book_fixture.h"
+#include "viewer/literature_pane.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <csignal>
 #include <memory>
@@ -30,6 +32,7 @@ using namespace kelmor::platform;
 using kelmor::shell::DictionaryPane;
 using kelmor::shell::MainWindow;
 using kelmor::testing::BookFolder;
+using kelmor::viewer::LiteraturePane;
 
 namespace {
 
@@ -245,15 +248,24 @@ TEST_F(MainWindowTest, ExitInTheNormalStateSavesGeometryBooksAndListMode)
     books.write({QStringLiteral("Ванга.book"), QStringLiteral("Ванга"), {QStringLiteral("Дом")}});
     const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
     qputenv("XDG_DATA_DIRS", books.dataDir().toUtf8());
+    // One article, made a favourite; the tree's first root collapsed.
+    const QString article = books.textsPath() + QStringLiteral("/Сны.lit");
+    {
+        QFile f(article);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\\rtf1 text}");
+    }
     auto w = makeWindow();
     w->setDictionaryPane(new DictionaryPane);
-    w->setLiteratureStates([] {
-        return MainWindow::LiteratureStates{
-            {{QStringLiteral("f:Сны.lit"), QStringLiteral("1")}}, false, true};
-    });
+    auto *literature = new LiteraturePane;
+    w->setLiteraturePane(literature);
     w->Load();
     qputenv("XDG_DATA_DIRS", dataDirs);
     w->findChild<QAction *>(books.filePath(QStringLiteral("Ванга.book")))->trigger();
+    ASSERT_TRUE(literature->selectNode(article));
+    literature->addToFavourites();
+    auto *tree = literature->findChild<QTreeView *>(QStringLiteral("TreeView1"));
+    tree->collapse(tree->model()->index(0, 0));
     w->move(40, 50);
     w->resize(300, 420);
 
@@ -272,7 +284,7 @@ TEST_F(MainWindowTest, ExitInTheNormalStateSavesGeometryBooksAndListMode)
               QStringLiteral("1"));
     EXPECT_EQ(stored(books.filePath(QStringLiteral("Ванга.book")), BooksSection),
               QStringLiteral("0"));
-    EXPECT_EQ(stored("f:Сны.lit", BooksSection), QStringLiteral("1"));
+    EXPECT_EQ(stored(article, BooksSection), QStringLiteral("f"));
     EXPECT_EQ(stored("LitAExpanded"), QStringLiteral("False"));
     EXPECT_EQ(stored("LitFExpanded"), QStringLiteral("True"));
 

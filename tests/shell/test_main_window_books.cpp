@@ -7,6 +7,7 @@
 #include "shell/main_window.h"
 #include "support/book_fixture.h"
 #include "viewer/interpretation_document.h"
+#include "viewer/literature_pane.h"
 #include "viewer/messages.h"
 #include "viewer/tolk.h"
 
@@ -23,6 +24,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <memory>
 
@@ -62,6 +64,11 @@ protected:
                       {},
                       {{"Вода", "Ещё про воду.", {}}, {"Арбуз", "Про арбуз.", {}}},
                       QStringLiteral("Второй")});
+        {
+            QFile article(folder.textsPath() + QStringLiteral("/Вещие сны.lit"));
+            article.open(QIODevice::WriteOnly);
+            article.write("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'ee \\b \\'f1\\'ed\\'fb\\b0 .}");
+        }
         m_oldDataDirs = qgetenv("XDG_DATA_DIRS");
         qputenv("XDG_DATA_DIRS", folder.dataDir().toUtf8());
 
@@ -83,6 +90,8 @@ protected:
             messages.push_back({viewer::MessageIcon::Warning, QString(), text});
         });
         window->setDictionaryPane(m_pane);
+        m_literature = new viewer::LiteraturePane;
+        window->setLiteraturePane(m_literature);
         window->Load();
         ASSERT_FALSE(window->hasEnded());
         window->show();
@@ -140,6 +149,7 @@ protected:
 
     BookFolder folder;
     DictionaryPane *m_pane = nullptr;
+    viewer::LiteraturePane *m_literature = nullptr;
     QByteArray m_oldDataDirs;
     std::unique_ptr<platform::SettingsStore> store;
     std::unique_ptr<MainWindow> window;
@@ -417,4 +427,33 @@ TEST(MainWindowBooks, WhenNoBookOpensTheReasonsComeBeforeTheFatalMessage)
     EXPECT_TRUE(shown[1].second.startsWith(QStringLiteral("Среди файлов программы нет сонников")));
     ASSERT_EQ(exit.size(), 1);
     EXPECT_TRUE(exit[0].at(0).toBool());
+}
+
+TEST_F(MainWindowBooksTest, TheLiteraturePaneOpensItsArticlesInTheViewer)
+{
+    window->findChild<QToolButton *>(QStringLiteral("Picture1"))->click();
+    auto *tree = m_literature->findChild<QTreeView *>(QStringLiteral("TreeView1"));
+    ASSERT_NE(tree, nullptr);
+    tree->setFocus();
+    const QString article = folder.textsPath() + QStringLiteral("/Вещие сны.lit");
+    ASSERT_TRUE(m_literature->selectNode(article));
+    // The status bar speaks of the literature now, and the label names the article.
+    EXPECT_EQ(statusLabel()->toolTip(), "1 книжных статей");
+    EXPECT_EQ(selectedWordLabel()->text(), "Вещие сны");
+    ASSERT_TRUE(tolk()->isEnabled());
+
+    // Enter in the tree opens the article, formatted, under its title.
+    QTest::keyClick(tree, Qt::Key_Return);
+    ASSERT_TRUE(viewerOpen());
+    EXPECT_EQ(viewerWindow()->windowTitle(), "Вещие сны");
+    EXPECT_TRUE(viewerWindow()->view()->toPlainText().contains("Про сны."))
+        << viewerWindow()->view()->toPlainText().toStdString();
+    EXPECT_TRUE(messages.empty());
+
+    // Back in the dictionary, the viewer shows interpretations again.
+    window->findChild<QToolButton *>(QStringLiteral("Picture5"))->click();
+    selectWord("Дом");
+    QTest::keyClick(listView(), Qt::Key_Return);
+    EXPECT_EQ(shownWord(), "Дом");
+    EXPECT_TRUE(viewerWindow()->view()->toPlainText().contains("Про дом."));
 }

@@ -80,6 +80,13 @@ public:
         return dataDir() + QStringLiteral("/ZEL Programming/ZEL Kelmor/3.1/Books");
     }
     QString filePath(const QString &name) const { return path() + QLatin1Char('/') + name; }
+    // The literature folder beside the books (made on first use).
+    QString textsPath() const
+    {
+        const QString texts = dataDir() + QStringLiteral("/ZEL Programming/ZEL Kelmor/3.1/Texts");
+        QDir().mkpath(texts);
+        return texts;
+    }
 
     void write(const FixtureBook &book) const
     {
