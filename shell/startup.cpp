@@ -64,7 +64,7 @@ QWidget *showStartWindows(MainWindow &window, const QStringList &arguments)
 int runApplication(int &argc, char **argv)
 {
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("kelmor"));
+    QGuiApplication::setDesktopFileName(platform::DesktopFileId());
     // The viewer's fonts: substitutes for the Windows families and the heading symbols.
     viewer::installFonts();
 
