@@ -10,6 +10,9 @@ packages=(
     python3 python3-ephem python3-fonttools
     mdbtools unrtf poppler-utils fonts-liberation
     xvfb xauth libxcb1-dev
+    # Desktop integration: icons, validators, manual pages, completion, the screenshots.
+    librsvg2-bin desktop-file-utils appstream man-db bash-completion
+    xdotool imagemagick x11-xkb-utils
 )
 
 missing=()
