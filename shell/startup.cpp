@@ -2,6 +2,7 @@
 
 #include "shell/dictionary_pane.h"
 
+#include "platform/qt_translation.h"
 #include "platform/settings.h"
 #include "platform/single_instance.h"
 #include "platform/termination.h"
@@ -65,6 +66,7 @@ int runApplication(int &argc, char **argv)
 {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(platform::DesktopFileId());
+    platform::installQtTranslation(app);
     // The viewer's fonts: substitutes for the Windows families and the heading symbols.
     viewer::installFonts();
 

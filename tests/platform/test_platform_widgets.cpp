@@ -1,7 +1,8 @@
 // Window opacity with its colour key, the tray icon wrapper, the busy animation, the single
-// instance socket and the termination watcher.
+// instance socket, the termination watcher and Qt's Russian texts.
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
+#include "platform/qt_translation.h"
 #include "platform/single_instance.h"
 #include "platform/termination.h"
 #include "platform/tray_area.h"
@@ -10,11 +11,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QPainter>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTranslator>
 #include <QUuid>
 #include <QWidget>
 
@@ -220,4 +226,18 @@ TEST(TerminationWatcher, SignalBecomesAQtSignal)
     ::raise(SIGTERM);
     ASSERT_TRUE(spy.wait(2000));
     EXPECT_EQ(spy.first().first().toInt(), SIGTERM);
+}
+
+TEST(QtTranslation, StandardButtonsAreRussian)
+{
+    if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                           QStringLiteral("/qtbase_ru.qm")))
+        GTEST_SKIP() << "Qt's translations are not installed (Debian qt6-translations-l10n)";
+    QTranslator *translator = installQtTranslation(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr);
+    QDialogButtonBox buttons(QDialogButtonBox::Close | QDialogButtonBox::Cancel);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Close)->text(), QStringLiteral("Закрыть"));
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Отмена"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
