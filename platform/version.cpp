@@ -11,6 +11,11 @@ QString VersionString()
            QString::number(KELMOR_VERSION_PATCH) + QString::fromUtf8(KELMOR_VERSION_COMMENTS);
 }
 
+QString DesktopFileId()
+{
+    return QStringLiteral(KELMOR_APP_ID);
+}
+
 SystemVersion currentSystemVersion()
 {
     // Every Linux system we run on has what the program needs; report a record the gate

@@ -14,6 +14,10 @@ inline const QString ApplicationTitle = ProgramName + QStringLiteral(" 3");
 // followed directly by the comments text (empty by default), e.g. "3.1.0".
 QString VersionString();
 
+// The id of the program's desktop entry, icon and AppStream component ("ru.zel.kelmor"): the
+// desktop file is <id>.desktop, and the window system gets it as the application's id.
+QString DesktopFileId();
+
 // The system version record the start-up gate looks at. On Linux the real record always passes
 // the gate; tests inject others.
 struct SystemVersion

@@ -11,7 +11,17 @@ packages=(
     python3 python3-ephem python3-fonttools
     mdbtools unrtf poppler-utils fonts-liberation
     xvfb xauth libxcb1-dev
+    # Desktop integration and the Debian package: icons, validators, manual pages, completion,
+    # the package's dependencies (dpkg-shlibdeps reads the executables' type with file), the
+    # installed program under Xvfb (scripts/package-check.sh) and the screenshots.
+    librsvg2-bin desktop-file-utils appstream man-db bash-completion file
+    xdotool imagemagick x11-xkb-utils
 )
+# And what the program uses at run time: the Debian package's own list of them.
+while read -r p; do
+    [ -n "$p" ] && packages+=("$p")
+done < <(sed -n '/^set(KELMOR_RUNTIME_PACKAGES/,/^)/{/^set(/d;/^)/d;s/#.*//;p}' \
+    "$(dirname "$0")/../cmake/KelmorPackaging.cmake" | tr -s ' ' '\n')
 
 missing=()
 for p in "${packages[@]}"; do

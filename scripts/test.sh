@@ -19,6 +19,9 @@ scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELMOR_WERROR=ON
 echo "== tests"
 ctest --test-dir build -j "$jobs" --output-on-failure --timeout 300
 
+echo "== Debian package: build, install, use and remove it"
+scripts/package-check.sh build
+
 echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DKELMOR_WERROR=ON -DKELMOR_SANITIZE=ON \
     -DKELMOR_BUILD_BENCH=OFF

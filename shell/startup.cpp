@@ -2,6 +2,7 @@
 
 #include "shell/dictionary_pane.h"
 
+#include "platform/qt_translation.h"
 #include "platform/settings.h"
 #include "platform/single_instance.h"
 #include "platform/termination.h"
@@ -87,26 +88,15 @@ QWidget *showStartWindows(MainWindow &window, const QStringList &arguments)
     return window.splash();
 }
 
-QTranslator *installQtTranslations()
-{
-    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
-    if (!translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          folder)) {
-        qCWarning(lcShell) << "Qt's Russian translations (qtbase_ru.qm) are not in" << folder
-                           << "; Qt's own texts stay in English";
-        return nullptr;
-    }
-    QCoreApplication::installTranslator(translator.get());
-    return translator.release(); // the application is its parent
-}
-
 void prepareApplication()
 {
-    QGuiApplication::setDesktopFileName(QStringLiteral("kelmor"));
+    QGuiApplication::setDesktopFileName(platform::DesktopFileId());
     // The viewer's fonts: substitutes for the Windows families and the heading symbols.
     viewer::installFonts();
-    installQtTranslations();
+    if (!platform::installQtTranslation(*QCoreApplication::instance()))
+        qCWarning(lcShell) << "Qt's Russian translations (qtbase_ru.qm) are not in"
+                           << QLibraryInfo::path(QLibraryInfo::TranslationsPath)
+                           << "; Qt's own texts stay in English";
 }
 
 int runApplication(int &argc, char **argv)

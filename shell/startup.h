@@ -33,12 +33,6 @@ class MainWindow;
 // otherwise show the splash, load the window and show it. Returns the splash, or nullptr.
 QWidget *showStartWindows(MainWindow &window, const QStringList &arguments);
 
-// Qt's own texts (the context menus of text fields, standard buttons, the print and page
-// dialogs) in Russian: installs Qt's Russian catalogue from the Qt translations folder. Returns
-// the translator, owned by the application, or nullptr (and a warning in the log) when the
-// catalogue is not installed; Qt's texts then stay in English. Needs a QCoreApplication.
-QTranslator *installQtTranslations();
-
 // What every window of the program relies on, done once before the first one is made: the
 // desktop file name, the viewer's fonts and Qt's texts in Russian.
 void prepareApplication();

@@ -119,7 +119,8 @@ constexpr const char *kUsage = "Использование:\n"
                                "  kelmor-book dump ИМЯ.book\n"
                                "  kelmor-book dump --raw ФАЙЛ\n"
                                "  kelmor-book unlock ФАЙЛ\n"
-                               "  kelmor-book lock ФАЙЛ\n";
+                               "  kelmor-book lock ФАЙЛ\n"
+                               "  kelmor-book --help\n";
 
 // The first 22 bytes of a file, or fewer when it is shorter.
 std::string fileStart(const std::string &path, bool &readable)
@@ -303,6 +304,10 @@ int runBookTool(const std::vector<std::string> &args, std::ostream &out, std::os
     }
     if ((command == "lock" || command == "unlock") && args.size() == 2)
         return swapHeader(args[1], command == "lock", err);
+    if ((command == "--help" || command == "-h") && args.size() == 1) {
+        out << kUsage;
+        return out ? 0 : 1;
+    }
     err << kUsage;
     return 2;
 }

@@ -221,6 +221,24 @@ TEST_F(BookToolTest, DumpRawAndDamagedFiles)
     EXPECT_EQ(run({"dump", path("missing.book")}), 1);
 }
 
+TEST_F(BookToolTest, HelpGoesToStandardOutputAndWrongUsageToStandardError)
+{
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"--help"}, std::vector<std::string>{"-h"}}) {
+        EXPECT_EQ(run(args), 0) << args[0];
+        EXPECT_NE(m_out.str().find("kelmor-book dump"), std::string::npos) << args[0];
+        EXPECT_TRUE(m_err.str().empty()) << args[0];
+    }
+    const std::vector<std::vector<std::string>> wrong = {
+        {}, {"frobnicate"}, {"--help", "dump"}, {"dump"}, {"lock"}, {"build", "s.json"}};
+    for (const auto &args : wrong) {
+        EXPECT_EQ(run(args), 2) << ::testing::PrintToString(args);
+        EXPECT_TRUE(m_out.str().empty()) << ::testing::PrintToString(args);
+        EXPECT_NE(m_err.str().find("kelmor-book build"), std::string::npos)
+            << ::testing::PrintToString(args);
+    }
+}
+
 TEST_F(BookToolTest, ExecutableReportsFailureThroughItsExitStatus)
 {
     const std::string tool = KELMOR_BOOK_TOOL;

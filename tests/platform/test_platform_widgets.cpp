@@ -1,5 +1,5 @@
 // Window opacity with its colour key, the tray icon wrapper, the busy animation, the single
-// instance socket and the termination watcher.
+// instance socket, the termination watcher and Qt's Russian texts.
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/single_instance.h"
@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTranslator>
 #include <QUuid>
 #include <QWidget>
 

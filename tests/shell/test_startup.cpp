@@ -1,4 +1,5 @@
 // Start-up: the version gate, the tray switch, the splash and its closing.
+#include "platform/qt_translation.h"
 #include "platform/settings.h"
 #include "platform/tray_area.h"
 #include "platform/version.h"
@@ -92,7 +93,8 @@ TEST(Startup, QtTextsAreRussianAfterTheTranslationStep)
     const QStringList english = menuTexts();
     ASSERT_TRUE(english.contains(QStringLiteral("Undo"))) << english.join(u'|').toStdString();
 
-    const std::unique_ptr<QTranslator> translator(installQtTranslations());
+    const std::unique_ptr<QTranslator> translator(
+        kelmor::platform::installQtTranslation(*QCoreApplication::instance()));
     ASSERT_NE(translator, nullptr);
     const QStringList russian = menuTexts();
     EXPECT_EQ(russian.size(), english.size());
@@ -101,8 +103,10 @@ TEST(Startup, QtTextsAreRussianAfterTheTranslationStep)
     for (const char *text : {"Копировать", "Вставить", "Выделить всё"})
         EXPECT_TRUE(russian.contains(QString::fromUtf8(text)))
             << text << " in " << russian.join(u'|').toStdString();
-    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                             QDialogButtonBox::Close);
     EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text().remove(u'&'), "Отмена");
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Close)->text().remove(u'&'), "Закрыть");
 }
 
 namespace {
