@@ -1,6 +1,7 @@
 #include "books/wordlist.h"
 
 #include "books/catalogue.h"
+#include "books/engine/casefold.h"
 #include "books/engine/jet.h"
 
 #include <QCollatorSortKey>
@@ -13,6 +14,13 @@
 namespace kelmor::books {
 
 namespace {
+
+// The folded form of a headword or of typed text: the same folding as the seek on a book's index.
+std::u16string foldedText(QStringView text)
+{
+    return foldCase(std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()),
+                                        std::size_t(text.size())));
+}
 
 constexpr std::size_t kBlock = 32; // items per block of the range-minimum index
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -54,32 +62,6 @@ int WhatLong(int innerWidthTwips, int imageWidthTwips, int labelLeftTwips)
     return room >= 0 ? room / 85 : -((-room + 84) / 85);
 }
 
-std::u16string FoldCase(QStringView text)
-{
-    std::u16string out;
-    out.reserve(size_t(text.size()));
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < n &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
-            const char32_t folded =
-                QChar::toCaseFolded(QChar::surrogateToUcs4(c, text[i + 1].unicode()));
-            if (QChar::requiresSurrogates(folded)) {
-                out.push_back(QChar::highSurrogate(folded));
-                out.push_back(QChar::lowSurrogate(folded));
-            } else { // never happens with Unicode's simple folding; keep the length anyway
-                out.push_back(c);
-                out.push_back(text[i + 1].unicode());
-            }
-            ++i;
-        } else {
-            out.push_back(char16_t(QChar::toCaseFolded(char32_t(c))));
-        }
-    }
-    return out;
-}
-
 WordList::WordList(const Catalogue &catalogue)
     : m_catalogue(catalogue)
     , m_collator(QLocale(QLocale::Russian, QLocale::Russia))
@@ -95,7 +77,7 @@ std::uint32_t WordList::intern(const QString &word)
     const auto id = std::uint32_t(m_words.size());
     m_words.push_back(word);
     m_ids.insert(word, id);
-    m_foldPool += FoldCase(word);
+    m_foldPool += foldedText(word);
     m_foldStart.push_back(std::uint32_t(m_foldPool.size()));
     return id;
 }
@@ -279,7 +261,7 @@ int WordList::find(const QString &typed) const
 {
     if (onlySpaces(typed) || m_items.empty())
         return -1;
-    const std::u16string key = FoldCase(typed);
+    const std::u16string key = foldedText(typed);
     const std::u16string_view prefix(key);
     // Words that begin with the prefix form one run in folded-text order.
     const auto text = [&](std::uint32_t r) { return folded(m_items[r]); };
@@ -297,8 +279,9 @@ int WordList::findByScan(const QString &typed) const
 {
     if (onlySpaces(typed))
         return -1;
+    const std::u16string key = foldedText(typed);
     for (std::size_t r = 0; r < m_items.size(); ++r)
-        if (m_words[m_items[r]].startsWith(typed, Qt::CaseInsensitive))
+        if (folded(m_items[r]).starts_with(key))
             return int(r);
     return -1;
 }

@@ -26,10 +26,6 @@ QString IfLong(const QString &text, int limit);
 // image - left edge of the status label) / 85, all in twips, rounded down.
 int WhatLong(int innerWidthTwips, int imageWidthTwips, int labelLeftTwips);
 
-// Simple case folding of each character: the comparison the search uses ("ё" and "е" stay
-// different). Keeps the length in UTF-16 code units.
-std::u16string FoldCase(QStringView text);
-
 class WordList
 {
 public:
@@ -54,7 +50,8 @@ public:
     int rowOf(const QString &word) const;
 
     // Incremental search: the row of the first item (in list order) whose text begins with typed,
-    // ignoring letter case; -1 when none does or typed is only spaces.
+    // ignoring letter case as the seek on a book's index does (books::foldCase); -1 when none
+    // does or typed is only spaces.
     int find(const QString &typed) const;
     // The same answer by walking the list from its first item.
     int findByScan(const QString &typed) const;

@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     python3 python3-ephem python3-fonttools
-    mdbtools unrtf poppler-utils fonts-liberation
+    mdbtools unrtf poppler-utils fonts-liberation unicode-data
     xvfb xauth libxcb1-dev
 )
 

@@ -859,27 +859,26 @@ public:
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const RowView row(*m_data, rows[i]);
             const std::size_t offset = m_keys.size();
+            scratch.clear();
             if (c->column.type == ColumnType::Text) {
                 const auto field = row.field(*m_data, *c, rows[i]);
                 if (!field) {
                     continue;
                 }
-                appendText(m_keys, field->data(), field->size());
+                appendText(scratch, field->data(), field->size());
             } else {
                 const Value v = decodeValue(*m_data, *c, row, rows[i]);
                 if (const auto *s = std::get_if<std::u16string>(&v)) {
-                    m_keys += *s;
+                    scratch = *s;
                 } else if (const auto *n = std::get_if<std::int64_t>(&v)) {
                     for (char ch : std::to_string(*n)) {
-                        m_keys.push_back(static_cast<char16_t>(ch));
+                        scratch.push_back(static_cast<char16_t>(ch));
                     }
                 } else {
                     continue;
                 }
             }
-            for (std::size_t k = offset; k < m_keys.size(); ++k) {
-                m_keys[k] = foldCase(m_keys[k]);
-            }
+            appendFolded(m_keys, scratch);
             m_index.push_back({static_cast<std::uint32_t>(offset),
                                static_cast<std::uint32_t>(m_keys.size() - offset),
                                static_cast<std::uint32_t>(i)});

@@ -335,13 +335,24 @@ TEST(JetReader, SeekIgnoresCaseKeepsYoAndFindsTheFirstMatch)
     EXPECT_EQ(std::get<std::int64_t>(table->value("ID")), 6);
 }
 
-TEST(CaseFold, FoldsLatinGreekAndCyrillicButNotYoToYe)
+// Unicode's simple case folding in every script, a code point at a time: ё and е stay apart,
+// Cherokee folds to its capitals (as Unicode has it), supplementary-plane letters fold as
+// wholes, and an unpaired surrogate is left alone.
+TEST(CaseFold, SimpleFoldingOfEveryScript)
 {
-    EXPECT_EQ(foldCase(u"ABCÀÞÆØ ĀĹŽŸ ΑΩΆΏΣς ЁЙЯЀЏѢҐӁӐ Ȁ"), u"abcàþæø āĺžÿ αωάώσσ ёйяѐџѣґӂӑ Ȁ");
-    EXPECT_NE(foldCase(u'Ё'), u'е');
-    for (char16_t c = 0; c < 0xFFFF; ++c) {
-        // Folding is idempotent: a folded character never folds again.
-        ASSERT_EQ(foldCase(foldCase(c)), foldCase(c)) << static_cast<unsigned>(c);
+    EXPECT_EQ(foldCase(u"ABCÀÞÆØ ĀĹŽŸ ΑΩΆΏΣς ЁЙЯЀЏѢҐӁӐ Ȁ"), u"abcàþæø āĺžÿ αωάώσσ ёйяѐџѣґӂӑ ȁ");
+    EXPECT_EQ(foldCase(u"ԱՐԵՒ Ა Ꭰꭰ ẞß ǅǆ ΐ"), u"արեւ ა ᎠᎠ ßß ǆǆ ΐ");
+    EXPECT_EQ(foldCase(u"\U00010400\U00010428 \U0001E900 \U0001F600"),
+              u"\U00010428\U00010428 \U0001E922 \U0001F600"); // Deseret, Adlam, an emoji
+    const std::u16string unpaired{u'A', char16_t(0xD801), u'B', char16_t(0xDC00)};
+    EXPECT_EQ(foldCase(unpaired), (std::u16string{u'a', char16_t(0xD801), u'b', char16_t(0xDC00)}));
+    EXPECT_NE(foldCodePoint(U'Ё'), U'е');
+    EXPECT_EQ(foldCodePoint(U'І'), U'і');
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        const char32_t f = foldCodePoint(c);
+        // Idempotent, and never into another plane (UTF-16 lengths are kept).
+        ASSERT_EQ(foldCodePoint(f), f) << static_cast<unsigned>(c);
+        ASSERT_EQ(c > 0xFFFF, f > 0xFFFF) << static_cast<unsigned>(c);
     }
 }
 

@@ -3,6 +3,7 @@
 // walk through the list).
 
 #include "books/catalogue.h"
+#include "books/engine/book_writer.h"
 #include "books/engine/jet.h"
 #include "books/engine/jet_writer.h"
 #include "books/wordlist.h"
@@ -227,4 +228,58 @@ TEST(WordList, StatusTextAndShortening)
     EXPECT_EQ(WhatLong(6000, 255, 100), 66); // 5645 / 85
     EXPECT_EQ(WhatLong(440, 255, 100), 1);
     EXPECT_EQ(WhatLong(300, 255, 100), -1); // rounded down
+}
+
+// The seek on a book's index and the incremental search ignore letter case the same way, in
+// scripts the dream books rarely use too: Armenian, Georgian, Cherokee (whose small letters
+// fold to the capitals), a supplementary-plane alphabet. Each typed form finds its headword in
+// both, or in neither.
+TEST(WordList, SeekAndIncrementalSearchFoldLetterCaseAlike)
+{
+    BookSource source;
+    source.config.toolName = u"Разные письменности";
+    for (const char16_t *word :
+         {u"Արեւ", u"Ꮎꭺ", u"Ქარი", u"\U00010400\U00010428", u"Ȁtest"})
+        source.records.push_back({word, std::u16string(), std::nullopt});
+    const std::vector<std::uint8_t> bytes = buildBookFile(source, StoredForm::Raw);
+    BookFolder folder;
+    folder.writeRaw("a.book", QByteArray(reinterpret_cast<const char *>(bytes.data()),
+                                         qsizetype(bytes.size())));
+    Catalogue c;
+    ASSERT_EQ(c.load(folder.path()).status, Catalogue::Status::Ok);
+    WordList list(c);
+    ASSERT_TRUE(list.rebuild().ok);
+    Table *table = c.table(0);
+    ASSERT_TRUE(table);
+
+    const struct
+    {
+        const char16_t *typed;
+        const char16_t *headword; // nullptr: no headword is this word
+    } cases[] = {
+        {u"ԱՐԵՒ", u"Արեւ"},
+        {u"արեւ", u"Արեւ"},
+        {u"ᎾᎪ", u"Ꮎꭺ"},
+        {u"ꮎꭺ", u"Ꮎꭺ"},
+        {u"ქარი", u"Ქარი"},
+        {u"ᲥᲐᲠᲘ", u"Ქარი"},
+        {u"\U00010428\U00010400", u"\U00010400\U00010428"},
+        {u"ȁTEST", u"Ȁtest"},
+        {u"ԱՐԵ", nullptr},
+    };
+    for (const auto &tc : cases) {
+        const QString typed = QString::fromStdU16String(tc.typed);
+        SCOPED_TRACE(typed.toStdString());
+        table->seek(tc.typed);
+        const int row = list.find(typed);
+        EXPECT_EQ(row, list.findByScan(typed));
+        if (!tc.headword) {
+            EXPECT_TRUE(table->noMatch());
+            continue;
+        }
+        ASSERT_FALSE(table->noMatch());
+        EXPECT_EQ(table->text("List"), std::u16string(tc.headword));
+        ASSERT_GE(row, 0);
+        EXPECT_EQ(list.word(row), QString::fromStdU16String(tc.headword));
+    }
 }
