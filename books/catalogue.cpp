@@ -148,7 +148,7 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
             stage = QStringLiteral("файл не открывается как сонник");
             open->db = m_opener(native);
             if (!open->db)
-                throw std::runtime_error("no database");
+                throw std::runtime_error("программа чтения не вернула базу данных");
             stage = QStringLiteral("нет таблицы Book");
             open->book = open->db->openTable("Book");
             stage = QStringLiteral("нет таблицы Config");
@@ -156,11 +156,11 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
             stage = QStringLiteral("таблица Config повреждена");
             config->moveFirst();
             if (config->eof())
-                throw std::runtime_error("Config has no record");
+                throw std::runtime_error("в таблице Config нет ни одной записи");
             const std::optional<std::u16string> toolName = config->text("ToolName");
             if (!toolName) {
                 stage = QStringLiteral("у сонника нет названия (ToolName)");
-                throw std::runtime_error("ToolName is Null");
+                throw std::runtime_error("поле ToolName не заполнено");
             }
             entry.toolName = fromU16(*toolName);
             entry.tolkName = fromU16(config->text("TolkName").value_or(u""));

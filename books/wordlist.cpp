@@ -168,7 +168,7 @@ WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)
                 while (!table->eof()) {
                     const std::optional<std::u16string> headword = table->text("List");
                     if (!headword)
-                        throw std::runtime_error("a headword (List) is Null");
+                        throw std::runtime_error("у записи не заполнено слово (поле List)");
                     ids.push_back(
                         intern(QString::fromUtf16(headword->data(), qsizetype(headword->size()))));
                     table->moveNext();

@@ -115,6 +115,7 @@ TEST(WordList, NullHeadwordStopsTheRebuildKeepingWhatWasRead)
     const WordList::Outcome outcome = list.rebuild();
     EXPECT_FALSE(outcome.ok);
     EXPECT_TRUE(outcome.error.startsWith("b.book"));
+    EXPECT_EQ(outcome.error, "b.book: у записи не заполнено слово (поле List)");
     // Book a whole, book b up to the Null headword, book c not reached.
     EXPECT_EQ(items(list), (QStringList{"Арбуз", "Вода", "Дом", "Жаба"}));
     EXPECT_EQ(list.find("жа"), 3);
