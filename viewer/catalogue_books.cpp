@@ -1,6 +1,7 @@
 #include "viewer/catalogue_books.h"
 
 #include "books/catalogue.h"
+#include "books/engine/jet.h"
 
 namespace kelmor::viewer {
 
@@ -15,13 +16,18 @@ std::vector<InterpretationBook> interpretationBooks(const books::Catalogue &cata
         book.color = colorFromDescription(entry.color.toStdU16String());
         book.enabled = catalogue.isEnabled(n);
         book.records = entry.recordCount;
+        // Read errors (a JetError naming the file) go on to the assembly, which shows them in
+        // the book's section.
         book.seek = [&catalogue, n](std::u16string_view word) -> std::optional<StoredArticle> {
-            const std::optional<books::StoredArticle> found =
-                catalogue.find(n, QString::fromUtf16(word.data(), qsizetype(word.size())));
-            if (!found)
+            books::Table *table = catalogue.table(n);
+            if (!table)
+                return std::nullopt;
+            table->seek(word);
+            if (table->noMatch())
                 return std::nullopt;
             // A Null article reads as an empty stored value, which decodes to empty text.
-            return StoredArticle{found->text.value_or(std::u16string()), found->links};
+            std::optional<std::u16string> text = table->text("Text");
+            return StoredArticle{text.value_or(std::u16string()), table->text("Links")};
         };
         out.push_back(std::move(book));
     }
