@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <list>
 #include <mutex>
@@ -25,7 +26,6 @@
 #include <unistd.h>
 #define KELMOR_JET_PREAD 1
 #else
-#include <filesystem>
 #define KELMOR_JET_PREAD 0
 #endif
 
@@ -1064,7 +1064,8 @@ private:
 std::unique_ptr<PageSource> openFile(const std::string &path)
 {
 #if KELMOR_JET_PREAD
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a named pipe must not wait for a writer (it is refused just below).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         throw JetError("«" + path + "»: не удаётся открыть файл (" + osErrorText(errno) + ")");
     }
@@ -1102,6 +1103,11 @@ std::unique_ptr<PageSource> openFile(const std::string &path)
 
 bool readHeader(const std::string &path, std::array<char, 22> &out)
 {
+    // Only a regular file: opening a named pipe would wait for a writer for ever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;
