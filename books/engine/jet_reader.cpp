@@ -91,8 +91,8 @@ public:
     // The size in bytes when the database was opened.
     virtual std::uint64_t size() const = 0;
     // Reads the whole page `number` (which lies within size()) into out. Returns an empty text
-    // on success, otherwise what went wrong: then the source's content is no longer the one
-    // that was opened.
+    // on success, otherwise what went wrong (a read error, or content that is no longer the
+    // one opened); no later page is trusted then.
     virtual std::string read(std::uint32_t number, std::uint8_t *out) const = 0;
 };
 
