@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <new>
+#include <utility>
 
 namespace kelmor::viewer {
 
@@ -26,32 +27,16 @@ std::u16string_view trimSpaces(std::u16string_view s)
 // shows as plain text and starts no heading or link.
 std::u16string asPlainText(std::u16string text)
 {
-    for (char16_t &ch : text) {
-        switch (ch) {
-        case u'<':
-            ch = u'‹';
-            break;
-        case u'>':
-            ch = u'›';
-            break;
-        case u'&':
-            ch = u'＆';
-            break;
-        case u'§':
-        case u'^':
-            ch = u' ';
-            break;
-        case u'–':
-            ch = u'-';
-            break;
-        case u'\r':
-        case u'\n':
-            ch = u' ';
-            break;
-        default:
-            break;
-        }
-    }
+    static constexpr std::pair<char16_t, char16_t> kLookAlikes[] = {
+        {u'<', u'‹'}, {u'>', u'›'}, {u'&', u'＆'}, {u'§', u' '},
+        {u'^', u' '}, {u'–', u'-'}, {u'\r', u' '}, {u'\n', u' '},
+    };
+    for (char16_t &ch : text)
+        for (const auto &[marker, plain] : kLookAlikes)
+            if (ch == marker) {
+                ch = plain;
+                break;
+            }
     return text;
 }
 
