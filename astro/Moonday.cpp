@@ -74,7 +74,7 @@ std::int32_t nextLunation(std::int32_t n, int step)
     const std::int64_t r = std::int64_t(n) + step;
     if (r > std::numeric_limits<std::int32_t>::max() ||
         r < std::numeric_limits<std::int32_t>::min())
-        throw AstroError("LunationNumber: lunation number overflow");
+        throw AstroError("LunationNumber: переполнение номера лунации");
     return std::int32_t(r);
 }
 
@@ -83,7 +83,7 @@ std::int32_t nextLunation(std::int32_t n, int step)
 double ModReal(double x, double m)
 {
     if (m == 0.0)
-        throw AstroError("ModReal: division by zero");
+        throw AstroError("ModReal: деление на ноль");
     return Checked(x - m * std::trunc(x / m), "ModReal");
 }
 
@@ -162,7 +162,7 @@ std::int32_t LunationNumber(DateTime d)
     const double estimate = std::nearbyint(std::nearbyint(d.value - 8388.51399305556) / 29.530589);
     if (!(estimate > std::numeric_limits<std::int32_t>::min() &&
           estimate < std::numeric_limits<std::int32_t>::max()))
-        throw AstroError("LunationNumber: lunation number overflow");
+        throw AstroError("LunationNumber: переполнение номера лунации");
     std::int32_t n = std::int32_t(estimate);
     const double t = DateToJDPlain(d) + 0.00001158 / 2.0;
     // The estimate lies within two lunations; a search that runs longer has met a bad input.
@@ -173,7 +173,7 @@ std::int32_t LunationNumber(DateTime d)
             return n;
         n = nextLunation(n, w > t ? -1 : 1);
     }
-    throw AstroError("LunationNumber: no lunation found");
+    throw AstroError("LunationNumber: лунация не найдена");
 }
 
 namespace {
@@ -183,7 +183,7 @@ namespace {
 DateTime newMoonDate(double jde)
 {
     if (!IsValidJD(jde))
-        throw AstroError("new moon outside the supported range of dates");
+        throw AstroError(kNewMoonOutOfRange);
     return JDToDate(jde);
 }
 

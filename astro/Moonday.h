@@ -9,8 +9,12 @@
 
 namespace kelmor::astro::Moonday {
 
+// What LastNewMoon and NextNewMoon raise for a new moon that no date-time value can hold.
+inline constexpr const char *kNewMoonOutOfRange =
+    "новолуние выходит за пределы дат, с которыми работает программа (100–9999 годы)";
+
 // The new moon that begins the lunation containing d (d read as universal time). Both raise
-// AstroError when the new moon falls outside the years 100 to 9999.
+// AstroError (kNewMoonOutOfRange) when the new moon falls outside the years 100 to 9999.
 DateTime LastNewMoon(DateTime d);
 // The first new moon after d.
 DateTime NextNewMoon(DateTime d);

@@ -56,7 +56,7 @@ double ArcSin(double x)
     // A body exactly at the zenith or nadir can give a sine a rounding step beyond 1.
     constexpr double kRounding = 1e-12;
     if (std::isnan(x) || std::fabs(x) > 1.0 + kRounding)
-        throw AstroError("ArcSin: argument outside [-1, 1]");
+        throw AstroError("ArcSin: аргумент вне отрезка [-1, 1]");
     if (x >= 1.0)
         return 2.0 * std::atan(1.0);
     if (x <= -1.0)
@@ -67,7 +67,8 @@ double ArcSin(double x)
 double Checked(double v, const char *where)
 {
     if (!std::isfinite(v))
-        throw AstroError(std::string(where) + ": arithmetic fault (overflow or invalid operation)");
+        throw AstroError(std::string(where) +
+                         ": арифметическая ошибка (переполнение или недопустимая операция)");
     return v;
 }
 

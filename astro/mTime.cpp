@@ -42,7 +42,8 @@ constexpr double kMaxDayMagnitude = 1e9;
 std::int64_t checkedDay(double dayNumber, const char *where)
 {
     if (!std::isfinite(dayNumber) || std::fabs(dayNumber) > kMaxDayMagnitude)
-        throw AstroError(std::string(where) + ": date-time value out of range");
+        throw AstroError(std::string(where) +
+                         ": значение даты и времени вне допустимого диапазона");
     return std::int64_t(dayNumber);
 }
 
@@ -89,7 +90,7 @@ DateTime DateTime::fromFields(const DateFields &f)
     if (f.year < 100 || f.year > 9999 || f.month < 1 || f.month > 12 || f.day < 1 ||
         f.day > daysInMonth(f.year, f.month) || f.hour < 0 || f.hour > 23 || f.minute < 0 ||
         f.minute > 59 || f.second < 0 || f.second > 59)
-        throw AstroError("invalid date or time");
+        throw AstroError("неверная дата или время");
     const double day = double(daysFromCivil(f.year, f.month, f.day) - kEpochOffsetDays);
     const double time = (f.hour * 3600 + f.minute * 60 + f.second) / kSecondsPerDay;
     return DateTime(day >= 0.0 ? day + time : day - time);
@@ -217,7 +218,8 @@ std::int64_t epochSeconds(double days, const char *where)
 {
     const double s = std::round((days + double(kEpochOffsetDays)) * kSecondsPerDay);
     if (!std::isfinite(s) || std::fabs(s) > kMaxDayMagnitude * kSecondsPerDay)
-        throw AstroError(std::string(where) + ": date-time value out of range");
+        throw AstroError(std::string(where) +
+                         ": значение даты и времени вне допустимого диапазона");
     return std::int64_t(s);
 }
 

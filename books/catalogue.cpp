@@ -28,11 +28,6 @@ QString fromU16(const std::u16string &s)
     return QString::fromUtf16(s.data(), qsizetype(s.size()));
 }
 
-std::u16string toU16(const QString &s)
-{
-    return std::u16string(reinterpret_cast<const char16_t *>(s.utf16()), size_t(s.size()));
-}
-
 QImage makeDefaultImage()
 {
     // A closed book seen from the front: cover outline, spine and page edges. The cover's inside
@@ -148,7 +143,7 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
             stage = QStringLiteral("файл не открывается как сонник");
             open->db = m_opener(native);
             if (!open->db)
-                throw std::runtime_error("no database");
+                throw std::runtime_error("программа чтения не вернула базу данных");
             stage = QStringLiteral("нет таблицы Book");
             open->book = open->db->openTable("Book");
             stage = QStringLiteral("нет таблицы Config");
@@ -156,11 +151,11 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
             stage = QStringLiteral("таблица Config повреждена");
             config->moveFirst();
             if (config->eof())
-                throw std::runtime_error("Config has no record");
+                throw std::runtime_error("в таблице Config нет ни одной записи");
             const std::optional<std::u16string> toolName = config->text("ToolName");
             if (!toolName) {
                 stage = QStringLiteral("у сонника нет названия (ToolName)");
-                throw std::runtime_error("ToolName is Null");
+                throw std::runtime_error("поле ToolName не заполнено");
             }
             entry.toolName = fromU16(*toolName);
             entry.tolkName = fromU16(config->text("TolkName").value_or(u""));
@@ -246,19 +241,15 @@ Table *Catalogue::table(int n) const
     return m_open[size_t(n)]->book.get();
 }
 
-std::optional<StoredArticle> Catalogue::find(int n, const QString &headword) const
+std::optional<StoredArticle> Catalogue::find(int n, std::u16string_view headword) const
 {
     Table *t = table(n);
     if (!t)
         return std::nullopt;
-    try {
-        t->seek(toU16(headword));
-        if (t->noMatch())
-            return std::nullopt;
-        return StoredArticle{t->text("Text"), t->text("Links")};
-    } catch (const std::exception &) {
+    t->seek(headword);
+    if (t->noMatch())
         return std::nullopt;
-    }
+    return StoredArticle{t->text("Text"), t->text("Links")};
 }
 
 QList<QPair<QString, bool>> Catalogue::states() const

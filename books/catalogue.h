@@ -102,9 +102,10 @@ public:
     // The open cursor on table Book of book n (current index List). Owned by the catalogue and
     // valid for its life.
     Table *table(int n) const;
-    // Equality seek of a headword (letter case ignored) in book n; std::nullopt when the book
-    // has no such headword or the read fails.
-    std::optional<StoredArticle> find(int n, const QString &headword) const;
+    // Equality seek of a headword (letter case ignored) in book n; std::nullopt when there is
+    // no such book or the book has no such headword. A failed read raises the reader's
+    // JetError, which names the file and what went wrong.
+    std::optional<StoredArticle> find(int n, std::u16string_view headword) const;
 
     // Path and state of every book, for saving at exit ("1" enabled, "0" disabled).
     QList<QPair<QString, bool>> states() const;

@@ -1,6 +1,7 @@
 #include "books/wordlist.h"
 
 #include "books/catalogue.h"
+#include "books/engine/casefold.h"
 #include "books/engine/jet.h"
 
 #include <QCollatorSortKey>
@@ -13,6 +14,13 @@
 namespace kelmor::books {
 
 namespace {
+
+// The folded form of a headword or of typed text: the same folding as the seek on a book's index.
+std::u16string foldedText(QStringView text)
+{
+    return foldCase(std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()),
+                                        std::size_t(text.size())));
+}
 
 constexpr std::size_t kBlock = 32; // items per block of the range-minimum index
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -32,32 +40,6 @@ int floorLog2(std::size_t n)
 
 } // namespace
 
-std::u16string FoldCase(QStringView text)
-{
-    std::u16string out;
-    out.reserve(size_t(text.size()));
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < n &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
-            const char32_t folded =
-                QChar::toCaseFolded(QChar::surrogateToUcs4(c, text[i + 1].unicode()));
-            if (QChar::requiresSurrogates(folded)) {
-                out.push_back(QChar::highSurrogate(folded));
-                out.push_back(QChar::lowSurrogate(folded));
-            } else { // never happens with Unicode's simple folding; keep the length anyway
-                out.push_back(c);
-                out.push_back(text[i + 1].unicode());
-            }
-            ++i;
-        } else {
-            out.push_back(char16_t(QChar::toCaseFolded(char32_t(c))));
-        }
-    }
-    return out;
-}
-
 WordList::WordList(const Catalogue &catalogue)
     : m_catalogue(catalogue)
     , m_collator(QLocale(QLocale::Russian, QLocale::Russia))
@@ -73,7 +55,7 @@ std::uint32_t WordList::intern(const QString &word)
     const auto id = std::uint32_t(m_words.size());
     m_words.push_back(word);
     m_ids.insert(word, id);
-    m_foldPool += FoldCase(word);
+    m_foldPool += foldedText(word);
     m_foldStart.push_back(std::uint32_t(m_foldPool.size()));
     return id;
 }
@@ -164,7 +146,7 @@ WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)
                 while (!table->eof()) {
                     const std::optional<std::u16string> headword = table->text("List");
                     if (!headword)
-                        throw std::runtime_error("a headword (List) is Null");
+                        throw std::runtime_error("у записи не заполнено слово (поле List)");
                     ids.push_back(
                         intern(QString::fromUtf16(headword->data(), qsizetype(headword->size()))));
                     table->moveNext();
@@ -257,7 +239,7 @@ int WordList::find(const QString &typed) const
 {
     if (onlySpaces(typed) || m_items.empty())
         return -1;
-    const std::u16string key = FoldCase(typed);
+    const std::u16string key = foldedText(typed);
     const std::u16string_view prefix(key);
     // Words that begin with the prefix form one run in folded-text order.
     const auto text = [&](std::uint32_t r) { return folded(m_items[r]); };
@@ -275,8 +257,9 @@ int WordList::findByScan(const QString &typed) const
 {
     if (onlySpaces(typed))
         return -1;
+    const std::u16string key = foldedText(typed);
     for (std::size_t r = 0; r < m_items.size(); ++r)
-        if (m_words[m_items[r]].startsWith(typed, Qt::CaseInsensitive))
+        if (folded(m_items[r]).starts_with(key))
             return int(r);
     return -1;
 }

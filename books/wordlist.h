@@ -17,10 +17,6 @@ namespace kelmor::books {
 
 class Catalogue;
 
-// Simple case folding of each character: the comparison the search uses ("ё" and "е" stay
-// different). Keeps the length in UTF-16 code units.
-std::u16string FoldCase(QStringView text);
-
 class WordList
 {
 public:
@@ -45,7 +41,8 @@ public:
     int rowOf(const QString &word) const;
 
     // Incremental search: the row of the first item (in list order) whose text begins with typed,
-    // ignoring letter case; -1 when none does or typed is only spaces.
+    // ignoring letter case as the seek on a book's index does (books::foldCase); -1 when none
+    // does or typed is only spaces.
     int find(const QString &typed) const;
     // The same answer by walking the list from its first item.
     int findByScan(const QString &typed) const;

@@ -66,7 +66,7 @@ MoonListResult MoonList(DateTime ut, const Location &place, const astro::TimeZon
     // JDToDate answers 1899-12-30 00:00 outside its range. (Within half a second before a new
     // moon both are that new moon: the moment then lies before the list and finds no day.)
     if (lastUT.value == 0.0 || nextUT.value == 0.0 || linear(lastUT) > linear(nextUT))
-        throw astro::AstroError("No new moons found around this moment");
+        throw astro::AstroError(astro::Moonday::kNewMoonOutOfRange);
 
     MoonListResult result;
     // Local time and its offset from universal time at an instant.
@@ -110,7 +110,36 @@ MoonListResult MoonList(DateTime ut, const Location &place, const astro::TimeZon
     result.boundaries.push_back(result.nextNewMoon);
     result.utcOffsets.push_back(nextNewMoonOffset);
 
-    result.lunarDay = FindLunarDay(result.boundaries, UTToLocal(ut, zone));
+    // The lunar day that holds the instant, found among the boundaries' instants (local time
+    // less the offset at each) and reported in local time.
+    std::vector<DateTime> instants;
+    instants.reserve(result.boundaries.size());
+    for (std::size_t i = 0; i < result.boundaries.size(); ++i)
+        instants.push_back(DateTime::fromLinear(linear(result.boundaries[i]) -
+                                                result.utcOffsets[i] / kSecondsPerDay));
+    if (const std::optional<LunarDay> found = FindLunarDay(instants, ut)) {
+        const auto k = std::size_t(found->number);
+        result.lunarDay = LunarDay{found->number, result.boundaries[k - 1], result.boundaries[k]};
+    }
+    return result;
+}
+
+CalendarResult CalculateForInstant(DateTime ut, const Location &place,
+                                   const astro::TimeZoneProvider &zone)
+{
+    CalendarResult result;
+    result.ut = ut;
+    const DateTime local = astro::mTime::UTToLocal(ut, zone);
+    result.utcOffset = int(std::lround((linear(local) - linear(ut)) * kSecondsPerDay));
+    result.moment = toWholeSecond(local);
+    result.weekDay = weekDayOf(result.moment);
+    result.weekDayName = WeekDayStr(result.weekDay);
+    result.weekDayText = DreamByWeekDay(result.weekDay);
+    result.day = result.moment.dateFields().day;
+    result.dayText = DreamByDay(result.day);
+    result.moon = MoonList(ut, place, zone);
+    if (result.moon.lunarDay)
+        result.lunarText = DreamByMoon(result.moon.lunarDay->number);
     return result;
 }
 
@@ -119,16 +148,8 @@ std::optional<CalendarResult> Calculate(DateTime local, const Location &place,
 {
     if (local == kSentinelMoment)
         return std::nullopt;
-
-    CalendarResult result;
-    result.weekDay = weekDayOf(local);
-    result.weekDayName = WeekDayStr(result.weekDay);
-    result.weekDayText = DreamByWeekDay(result.weekDay);
-    result.day = local.dateFields().day;
-    result.dayText = DreamByDay(result.day);
-    result.moon = MoonList(astro::mTime::LocalToUT(local, zone), place, zone);
-    if (result.moon.lunarDay)
-        result.lunarText = DreamByMoon(result.moon.lunarDay->number);
+    CalendarResult result = CalculateForInstant(astro::mTime::LocalToUT(local, zone), place, zone);
+    result.skippedLocalTime = !(result.moment == toWholeSecond(local));
     return result;
 }
 

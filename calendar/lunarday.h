@@ -42,6 +42,16 @@ struct MoonListResult
 
 struct CalendarResult
 {
+    // The chosen moment, converted once: the instant in universal time, the local time the clock
+    // showed at it (held to the whole second) and the offset then in force. Every other field is
+    // computed from these.
+    DateTime ut;
+    DateTime moment;
+    int utcOffset = 0; // seconds, local = UT + offset
+    // The local time asked for did not exist (the clocks jumped over it, by an hour in spring or
+    // by a whole day as in Samoa on 2011-12-30): moment is the time the clock showed at the
+    // instant reached by reading the asked time with the offset in force before the jump.
+    bool skippedLocalTime = false;
     int weekDay = 0; // Monday = 1 … Sunday = 7
     std::string_view weekDayName;
     std::string_view weekDayText;
@@ -55,8 +65,10 @@ struct CalendarResult
 //
 // The new moons come from LastNewMoon/NextNewMoon (terrestrial time read as universal time), the
 // moonrises from RiseSet for each universal-time day from the one that holds the new moon to one
-// day past the next new moon. A lunar day is open at its start and closed at its end. Raises
-// astro::AstroError when the engine fails or the moment lies outside its range.
+// day past the next new moon. A lunar day is open at its start and closed at its end; the day
+// that holds the moment is found by comparing instants, not local clock readings, which run
+// backwards when the clocks go back and jump when they go forward. Raises astro::AstroError when
+// the engine fails or the moment lies outside its range.
 MoonListResult MoonList(DateTime ut, const Location &place, const astro::TimeZoneProvider &zone);
 
 // The lunar day of `boundaries` (as MoonList builds them) that holds the local moment: number k
@@ -64,9 +76,15 @@ MoonListResult MoonList(DateTime ut, const Location &place, const astro::TimeZon
 // or after the last.
 std::optional<LunarDay> FindLunarDay(const std::vector<DateTime> &boundaries, DateTime local);
 
-// Everything the calendar shows for the local moment `local`; nothing for kSentinelMoment.
+// Everything the calendar shows for the local moment `local`; nothing for kSentinelMoment. The
+// local time is read once (LocalToUT: the first pass of an hour that passes twice, the offset
+// from before a jump for a time the clocks skipped) and everything follows from that instant.
 std::optional<CalendarResult> Calculate(DateTime local, const Location &place,
                                         const astro::TimeZoneProvider &zone);
+// The same for an instant given in universal time, such as the current moment, which local
+// clock time alone cannot name in the hour that passes twice.
+CalendarResult CalculateForInstant(DateTime ut, const Location &place,
+                                   const astro::TimeZoneProvider &zone);
 
 // Monday = 1 … Sunday = 7 of a local date-time value.
 int weekDayOf(DateTime local);

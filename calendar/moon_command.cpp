@@ -25,13 +25,19 @@ namespace {
 // Moments before the Gregorian reform are refused: the engine's two Julian-day conversions read
 // such dates in different calendars.
 constexpr int kFirstYear = 1583;
+// The last lunation whose next new moon the engine can date ends at the new moon of
+// 9999-12-02 10:23 UT; in every time zone (UTC-12 to UTC+14) the local moments before it take in
+// the whole of November 9999, so December 9999 is refused.
+constexpr int kLastYear = 9999;
+constexpr int kLastMonth = 11;
 // 1970-01-01 as a date-time value.
 constexpr double kUnixEpochDay = 25569.0;
 
 const char *const kUsage =
     "Использование: kelmor moon [--at \"ГГГГ-ММ-ДД ЧЧ:ММ:СС\"] [--lat ГРАДУСЫ --lon ГРАДУСЫ] "
     "[--json]\n"
-    "  --at    местное время сна (по умолчанию сейчас), годы с 1583 по 9999\n"
+    "  --at    местное время сна (по умолчанию сейчас), от 1583-01-01 00:00:00\n"
+    "          до 9999-11-30 23:59:59\n"
     "  --lat   широта в градусах, север положительный (-90..90)\n"
     "  --lon   долгота в градусах, восток положительный (-180..180)\n"
     "  --json  вывести один объект JSON\n"
@@ -76,6 +82,11 @@ DateTime parseMoment(const QString &text)
     if (!QDate::isValid(f[0], f[1], f[2]) || f[3] > 23 || f[4] > 59 || f[5] > 59)
         throw UsageError(
             QStringLiteral("неверный момент \"%1\": такой даты или времени нет").arg(text));
+    if (f[0] == kLastYear && f[1] > kLastMonth)
+        throw UsageError(QStringLiteral("момент \"%1\" позже 9999-11-30 23:59:59: новолуние, "
+                                        "которым закончился бы его лунный месяц, лежит за "
+                                        "пределами дат, с которыми работает программа")
+                             .arg(text));
     return DateTime::fromFields(f[0], f[1], f[2], f[3], f[4], f[5]);
 }
 
@@ -145,15 +156,18 @@ Location locationAt(double latitude, double longitude)
     return place;
 }
 
+// The current instant in universal time, to the whole second: read from the clock as it is, not
+// from the local time, which names two instants in the hour that passes twice.
+DateTime nowUT()
+{
+    const double seconds = std::floor(double(QDateTime::currentSecsSinceEpoch()));
+    return DateTime::fromLinear(kUnixEpochDay + seconds / 86400.0);
+}
+
 // Formats local date-time values with the offset from universal time in force at them.
 class Formatter
 {
 public:
-    explicit Formatter(const astro::TimeZoneProvider &zone)
-        : m_zone(zone)
-    {
-    }
-
     // "2024-04-09T06:46:34+10:00".
     static QString iso(DateTime local, int offset)
     {
@@ -164,14 +178,6 @@ public:
     {
         return plain(local, QLatin1Char(' ')) + QStringLiteral(" (UTC") + offsetText(offset) +
                QLatin1Char(')');
-    }
-
-    // The offset of a local time given by the user (the first pass of an autumn hour).
-    int offsetAt(DateTime local) const
-    {
-        const DateTime ut = astro::mTime::LocalToUT(local, m_zone);
-        const double seconds = std::round((ut.linear() - kUnixEpochDay) * 86400.0);
-        return m_zone.offsetSecondsAtUtc(static_cast<std::int64_t>(seconds));
     }
 
     static QString plain(DateTime v, QChar separator)
@@ -200,9 +206,15 @@ public:
             s += QStringLiteral(":%1").arg(a % 60, 2, 10, QLatin1Char('0'));
         return s;
     }
-
-    const astro::TimeZoneProvider &m_zone;
 };
+
+// Said when the local time asked for was skipped by the clocks.
+QString skippedNote(DateTime asked)
+{
+    return QStringLiteral("Местного времени %1 не было: часы перевели вперёд; расчёт сделан "
+                          "для момента, когда на часах было указанное выше время.")
+        .arg(Formatter::plain(asked, QLatin1Char(' ')));
+}
 
 QString utf8(std::string_view text)
 {
@@ -219,12 +231,16 @@ QString placeText(const Location &place)
     return s;
 }
 
-void printJson(QTextStream &out, DateTime moment, const Location &place, const CalendarResult &r,
+void printJson(QTextStream &out, DateTime asked, const Location &place, const CalendarResult &r,
                const Formatter &fmt)
 {
     QJsonObject o;
     const MoonListResult &m = r.moon;
-    o[QStringLiteral("moment")] = fmt.iso(moment, fmt.offsetAt(moment));
+    o[QStringLiteral("moment")] = fmt.iso(r.moment, r.utcOffset);
+    if (r.skippedLocalTime) {
+        o[QStringLiteral("askedMoment")] = fmt.plain(asked, QLatin1Char('T'));
+        o[QStringLiteral("momentNote")] = skippedNote(asked);
+    }
     o[QStringLiteral("latitude")] = place.latitudeDegrees();
     o[QStringLiteral("longitude")] = place.longitudeDegrees();
     o[QStringLiteral("weekday")] = r.weekDay;
@@ -254,11 +270,13 @@ void printJson(QTextStream &out, DateTime moment, const Location &place, const C
     out << QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
-void printText(QTextStream &out, DateTime moment, const Location &place, const CalendarResult &r,
+void printText(QTextStream &out, DateTime asked, const Location &place, const CalendarResult &r,
                const Formatter &fmt)
 {
     const MoonListResult &m = r.moon;
-    out << "Момент: " << fmt.text(moment, fmt.offsetAt(moment)) << '\n';
+    out << "Момент: " << fmt.text(r.moment, r.utcOffset) << '\n';
+    if (r.skippedLocalTime)
+        out << "  " << skippedNote(asked) << '\n';
     out << "Место: " << placeText(place) << '\n';
     out << "День недели: " << utf8(r.weekDayName) << " (" << r.weekDay << ")\n";
     out << "  " << utf8(r.weekDayText) << '\n';
@@ -330,20 +348,22 @@ int runMoonCommand(const QStringList &args)
                                             : readLocation(platform::SettingsStore());
     const platform::QtTimeZoneProvider zone;
     try {
-        const DateTime moment = options.at ? *options.at : localNow();
-        const std::optional<CalendarResult> result = Calculate(moment, place, zone);
+        const std::optional<CalendarResult> result =
+            options.at ? Calculate(*options.at, place, zone)
+                       : std::optional<CalendarResult>(CalculateForInstant(nowUT(), place, zone));
         if (!result) {
             err << "kelmor moon: момент 1900-01-01 00:00:00 служит пустым значением: расчёт не "
                    "выполняется\n";
             return 1;
         }
-        const Formatter fmt(zone);
+        const Formatter fmt;
+        const DateTime asked = options.at ? *options.at : result->moment;
         if (options.json)
-            printJson(out, moment, place, *result, fmt);
+            printJson(out, asked, place, *result, fmt);
         else
-            printText(out, moment, place, *result, fmt);
+            printText(out, asked, place, *result, fmt);
     } catch (const std::exception &e) {
-        err << "kelmor moon: для этого момента расчёт невозможен (" << e.what() << ")\n";
+        err << "kelmor moon: для этого момента расчёт невозможен: " << e.what() << '\n';
         return 1;
     }
     return 0;

@@ -9,7 +9,7 @@ packages=(
     libhunspell-dev hunspell-ru
     clang libclang-rt-14-dev clang-format
     python3 python3-ephem python3-fonttools
-    mdbtools unrtf poppler-utils fonts-liberation
+    mdbtools unrtf poppler-utils fonts-liberation unicode-data
     xvfb xauth libxcb1-dev
     # Desktop integration and the Debian package: icons, validators, manual pages, completion,
     # the package's dependencies (dpkg-shlibdeps reads the executables' type with file), the

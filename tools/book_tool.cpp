@@ -2,21 +2,28 @@
 
 #include "books/engine/jet.h"
 #include "books/engine/jet_writer.h"
+#include "books/engine/os_error.h"
 #include "books/engine/raw_dump.h"
 #include "books/engine/textcodec.h"
 #include "tools/book_json.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <sstream>
+
+#include <unistd.h>
 
 namespace kelmor::tools {
 
 using books::BookSource;
 using Kind = JsonValue::Kind;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -100,13 +107,60 @@ std::optional<std::u16string> optionalText(const JsonValue &object, std::string_
     return cp1251Text(*v, at, maxLength);
 }
 
-bool readFile(const std::string &path, std::string &bytes)
+// The whole source file, or an empty optional with the reason in `why`. A folder is refused
+// up front: reading one through a stream fails with a library exception.
+std::optional<std::string> readSource(const std::string &path, std::string &why)
 {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec) {
+        why = books::osErrorText(ec.value());
+        return std::nullopt;
+    }
+    if (fs::is_directory(status)) {
+        why = "это папка, а не файл";
+        return std::nullopt;
+    }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    if (!in) {
+        why = books::osErrorText(errno ? errno : EIO);
+        return std::nullopt;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad() || bytes.bad()) {
+        why = "ошибка чтения";
+        return std::nullopt;
+    }
+    return std::move(bytes).str();
+}
+
+// Why the book may not be written to `output`, or an empty text when it may: the output must
+// not be the source itself (also through a link or another name), and whatever stands at the
+// output path must be a regular file, which is then replaced as a whole. A read-only file is
+// kept unless `force`.
+std::string refuseOutput(const std::string &source, const std::string &output, bool force)
+{
+    std::error_code ec;
+    const fs::file_status link = fs::symlink_status(output, ec);
+    if (ec || !fs::exists(link))
+        return {}; // nothing there yet: a new file
+    if (fs::equivalent(source, output, ec) && !ec)
+        return "это и есть исходный файл: книга заменила бы собственный источник";
+    if (fs::is_symlink(link))
+        return "это символическая ссылка; укажите сам файл, а не ссылку на него";
+    if (fs::is_directory(link))
+        return "это папка, а не файл";
+    if (!fs::is_regular_file(link))
+        return "это не обычный файл (канал, устройство или сокет)";
+    const bool writable =
+        ::access(output.c_str(), W_OK) == 0 &&
+        (fs::status(output, ec).permissions() & (fs::perms::owner_write | fs::perms::group_write |
+                                                 fs::perms::others_write)) != fs::perms::none;
+    if (!writable && !force)
+        return "файл только для чтения; чтобы всё же заменить его, добавьте --force";
+    return {};
 }
 
 std::string utf8(const std::optional<std::u16string> &v)
@@ -115,12 +169,15 @@ std::string utf8(const std::optional<std::u16string> &v)
 }
 
 constexpr const char *kUsage = "Использование:\n"
-                               "  kelmor-book build ИСТОЧНИК.json -o ИМЯ.book\n"
+                               "  kelmor-book build ИСТОЧНИК.json -o ИМЯ.book [--force]\n"
                                "  kelmor-book dump ИМЯ.book\n"
                                "  kelmor-book dump --raw ФАЙЛ\n"
                                "  kelmor-book unlock ФАЙЛ\n"
                                "  kelmor-book lock ФАЙЛ\n"
-                               "  kelmor-book --help\n";
+                               "  kelmor-book --help\n"
+                               "build не заменяет ни сам источник, ни ссылку, папку, канал или\n"
+                               "устройство на месте ИМЯ.book; файл только для чтения заменяет\n"
+                               "лишь с --force.\n";
 
 // The first 22 bytes of a file, or fewer when it is shorter.
 std::string fileStart(const std::string &path, bool &readable)
@@ -133,15 +190,21 @@ std::string fileStart(const std::string &path, bool &readable)
     return start;
 }
 
-int build(const std::string &source, const std::string &output, std::ostream &err)
+int build(const std::string &source, const std::string &output, bool force, std::ostream &err)
 {
-    std::string json;
-    if (!readFile(source, json)) {
-        err << "kelmor-book: не удаётся прочитать «" << source << "»\n";
+    std::string why;
+    const std::optional<std::string> json = readSource(source, why);
+    if (!json) {
+        err << "kelmor-book: не удаётся прочитать «" << source << "»: " << why << "\n";
+        return 1;
+    }
+    why = refuseOutput(source, output, force);
+    if (!why.empty()) {
+        err << "kelmor-book: «" << output << "» не записан: " << why << "\n";
         return 1;
     }
     try {
-        const BookSource book = parseBookSource(json);
+        const BookSource book = parseBookSource(*json);
         books::writeBookFile(book, output);
     } catch (const BookSourceError &e) {
         err << "kelmor-book: " << source << ", " << e.what() << "\n";
@@ -155,6 +218,14 @@ int build(const std::string &source, const std::string &output, std::ostream &er
 
 int swapHeader(const std::string &path, bool lock, std::ostream &err)
 {
+    // Only a regular file: opening a named pipe would wait for a writer for ever.
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!ec && !fs::is_regular_file(status)) {
+        err << "kelmor-book: «" << path << "» не изменён: "
+            << (fs::is_directory(status) ? "это папка, а не файл" : "это не обычный файл") << "\n";
+        return 1;
+    }
     bool readable = false;
     const std::string start = fileStart(path, readable);
     if (!readable) {
@@ -275,9 +346,12 @@ int runBookTool(const std::vector<std::string> &args, std::ostream &out, std::os
     const std::string command = args.empty() ? std::string() : args[0];
     if (command == "build") {
         std::string source, output;
+        bool force = false;
         for (std::size_t i = 1; i < args.size(); ++i) {
             if (args[i] == "-o" && i + 1 < args.size() && output.empty())
                 output = args[++i];
+            else if (args[i] == "--force" && !force)
+                force = true;
             else if (source.empty() && args[i] != "-o")
                 source = args[i];
             else
@@ -287,7 +361,7 @@ int runBookTool(const std::vector<std::string> &args, std::ostream &out, std::os
             err << kUsage;
             return 2;
         }
-        return build(source, output, err);
+        return build(source, output, force, err);
     }
     if (command == "dump" && (args.size() == 2 || (args.size() == 3 && args[1] == "--raw"))) {
         const bool raw = args.size() == 3;

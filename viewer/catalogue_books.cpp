@@ -17,13 +17,14 @@ std::vector<InterpretationBook> interpretationBooks(const books::Catalogue &cata
         book.color = colorFromDescription(entry.color.toStdU16String());
         book.enabled = catalogue.isEnabled(n);
         book.records = entry.recordCount;
+        // Read errors (a JetError naming the file) go on to the assembly, which shows them in
+        // the book's section.
         book.seek = [&catalogue, n](std::u16string_view word) -> std::optional<StoredArticle> {
-            const std::optional<books::StoredArticle> found =
-                catalogue.find(n, QString::fromUtf16(word.data(), qsizetype(word.size())));
+            std::optional<books::StoredArticle> found = catalogue.find(n, word);
             if (!found)
                 return std::nullopt;
             // A Null article reads as an empty stored value, which decodes to empty text.
-            return StoredArticle{found->text.value_or(std::u16string()), found->links};
+            return StoredArticle{found->text.value_or(std::u16string()), std::move(found->links)};
         };
         out.push_back(std::move(book));
     }

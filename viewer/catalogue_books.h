@@ -17,7 +17,7 @@ namespace kelmor::viewer {
 
 // Every book of the catalogue in catalogue order, with its title, colour, current enabled state
 // and record count; seeking a word reads the catalogue's open table. The catalogue must outlive
-// the list.
+// the list. Seeking throws books::JetError when the book cannot be read.
 std::vector<InterpretationBook> interpretationBooks(const books::Catalogue &catalogue);
 
 // The headword resolver over the word list of the catalogue's enabled books, the list read here

@@ -2,6 +2,10 @@
 
 #include "books/engine/textcodec.h"
 
+#include <exception>
+#include <new>
+#include <utility>
+
 namespace kelmor::viewer {
 
 namespace {
@@ -16,6 +20,42 @@ std::u16string_view trimSpaces(std::u16string_view s)
     while (!s.empty() && s.back() == u' ')
         s.remove_suffix(1);
     return s;
+}
+
+// An error text that goes into the document: marker characters (a file name may hold "<" or
+// "&") are replaced by look-alikes that the formatting pass leaves alone, so the message
+// shows as plain text and starts no heading or link.
+std::u16string asPlainText(std::u16string text)
+{
+    static constexpr std::pair<char16_t, char16_t> kLookAlikes[] = {
+        {u'<', u'‹'}, {u'>', u'›'}, {u'&', u'＆'}, {u'§', u' '},
+        {u'^', u' '}, {u'–', u'-'}, {u'\r', u' '}, {u'\n', u' '},
+    };
+    for (char16_t &ch : text)
+        for (const auto &[marker, plain] : kLookAlikes)
+            if (ch == marker) {
+                ch = plain;
+                break;
+            }
+    return text;
+}
+
+// The book's stored article, or the reason it could not be read.
+struct SeekOutcome
+{
+    std::optional<StoredArticle> article;
+    std::u16string error;
+};
+
+SeekOutcome seekIn(const InterpretationBook &book, std::u16string_view word)
+{
+    try {
+        return {book.seek(word), {}};
+    } catch (const std::bad_alloc &) {
+        return {std::nullopt, u"недостаточно памяти"};
+    } catch (const std::exception &e) {
+        return {std::nullopt, books::utf8ToUtf16(e.what())};
+    }
 }
 
 } // namespace
@@ -70,12 +110,18 @@ std::optional<std::u16string> assembleInterpretation(std::u16string_view word,
     for (const InterpretationBook &book : books) {
         if (!book.enabled || book.records == 0 || !book.seek)
             continue;
-        const std::optional<StoredArticle> found = book.seek(word);
-        if (!found)
+        const SeekOutcome outcome = seekIn(book, word);
+        if (!outcome.article && outcome.error.empty())
             continue;
         body += u"\r\n\r\n& ";
         body += book.title;
         body += u":§\r\n";
+        if (!outcome.article) {
+            body += kReadFailedText;
+            body += asPlainText(outcome.error);
+            continue;
+        }
+        const std::optional<StoredArticle> &found = outcome.article;
         body += books::DecompressText(found->text);
 
         if (!found->links)

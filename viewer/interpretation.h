@@ -31,7 +31,9 @@ struct InterpretationBook
     std::uint32_t color = 0; // heading colour as an OLE colour, 0x00BBGGRR
     bool enabled = true;
     std::int64_t records = 0;
-    // Exact lookup of a word on the book's word index, ignoring letter case.
+    // Exact lookup of a word on the book's word index, ignoring letter case. Throws an exception
+    // whose what() is a Russian UTF-8 text when the book cannot be read (a damaged file, or one
+    // changed on disk since it was opened).
     std::function<std::optional<StoredArticle>(std::u16string_view word)> seek;
 };
 
@@ -46,7 +48,11 @@ std::vector<std::u16string> splitLinks(std::u16string_view list);
 
 // The whole document for a word: " " + word, one section per enabled book that has the word,
 // the link line when any link was collected, and a final CR LF. std::nullopt when no enabled
-// book has the word.
+// book has the word. A book whose read fails gets its section all the same, with the reason
+// (kReadFailedText and the error) for its article, and gives no links; the other books show as
+// usual.
+// The start of the article of a book that could not be read.
+inline constexpr std::u16string_view kReadFailedText = u"Не удалось прочитать толкование: ";
 std::optional<std::u16string> assembleInterpretation(std::u16string_view word,
                                                      std::span<const InterpretationBook> books);
 

@@ -5,6 +5,7 @@
 #include "platform/settings.h"
 #include "viewer/catalogue_books.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cstdio>
@@ -142,6 +143,13 @@ int loadCommandCatalogue(books::Catalogue &catalogue)
         catalogue.load(booksPath, [&settings](const QString &path) -> std::optional<int> {
             return settings.readInt(platform::BooksSection, path, 1);
         });
+    // Books that carry the marker but could not be opened: said before anything else, so that
+    // a missing book's interpretation is not taken for the whole answer.
+    for (const books::Catalogue::SkippedBook &skipped : loaded.skipped)
+        writeTo(stderr, (QStringLiteral("kelmor lookup: сонник «") +
+                         QDir(booksPath).filePath(skipped.fileName) +
+                         QStringLiteral("» пропущен: ") + skipped.reason + u'\n')
+                            .toUtf8());
     switch (loaded.status) {
     case books::Catalogue::Status::Ok:
         break;

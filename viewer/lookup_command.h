@@ -15,6 +15,9 @@ namespace kelmor::viewer {
 // by spaces) from the enabled books of the books folder, without a window or a display.
 // Headings and articles, then the links, with colours when standard output is a terminal and
 // without the marker characters; --raw prints the document text exactly as assembled.
+// A book that carries the marker but cannot be opened is named on standard error (its path
+// and the reason); the other books still answer. A book that fails while its article is read
+// shows the reason in its section.
 // Exit status 0; 1 when no enabled book has the word; 2 for usage errors and missing books.
 // Needs a QCoreApplication.
 int runLookupCommand(const QStringList &args);

@@ -2,7 +2,9 @@
 //
 //   ReadFileBytes        reading the file's bytes once (the floor for opening a book)
 //   OpenIndexList        open + table Book + index List + every List value
-//   SeekDecompress       seek one headword + DecompressText of its article
+//   SeekDecompress       seek one headword + DecompressText of its article (the book is far
+//                        larger than the reader's page cache, so a seek mostly reads its pages
+//                        from the file)
 //   ReadAllStored        open + every record's List, Text and Links as stored
 //   MdbExport            `mdb-export` of the same table to /dev/null (an unlocked copy)
 //

@@ -79,12 +79,23 @@ class Table;
 class Database
 {
 public:
+    // Pages kept in memory by default (1 MiB): a word's article is then mostly one page read.
+    static constexpr std::size_t kDefaultCachePages = 256;
+
     // Opens a Jet 4 file read-only. The file's bytes 0..21 are replaced in memory by the
     // opened-form database header, so a book file (which carries the book marker there) opens
     // as a database without anything being written to it.
-    static std::unique_ptr<Database> open(const std::string &path);
+    //
+    // Pages are read from the file as they are needed, through a cache of at most cachePages
+    // recently used ones. A file truncated, overwritten or otherwise changed after opening
+    // makes every later read that needs the file raise JetError saying so (a read that comes
+    // up short, or a changed size or modification time); it never crashes the process. A
+    // file deleted or renamed away stays readable.
+    static std::unique_ptr<Database> open(const std::string &path,
+                                          std::size_t cachePages = kDefaultCachePages);
     // The same from bytes in memory (fuzzing, tests); name is used in error messages.
-    static std::unique_ptr<Database> fromBytes(std::vector<std::uint8_t> bytes, std::string name);
+    static std::unique_ptr<Database> fromBytes(std::vector<std::uint8_t> bytes, std::string name,
+                                               std::size_t cachePages = kDefaultCachePages);
 
     virtual ~Database() = default;
     // The name given when opening: the file path, or the name passed to fromBytes().

@@ -3,9 +3,12 @@
 // Layout constants of Jet 4 database files and small helpers to read them. Internal to the
 // engine: nothing here checks bounds, callers check before they read.
 
+#include "books/engine/jet.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -66,6 +69,39 @@ constexpr std::uint32_t kLongValueLengthMask = 0x3FFFFFFFu;
 
 // Usage maps.
 constexpr std::size_t kUsageMapPageBits = (kPageSize - 4) * 8;
+
+// The width in a row's fixed area of a value of a fixed-width type, for the reader and the
+// writer alike. std::nullopt for the other types (Text, Binary, Memo, OLE, unknown ones): when a
+// table keeps one of them in the fixed area, it takes the length its column declares. A Boolean
+// takes no bytes there: its value is the column's bit in the null mask.
+constexpr std::optional<std::size_t> fixedWidth(ColumnType type)
+{
+    switch (type) {
+    case ColumnType::Boolean:
+        return 0;
+    case ColumnType::Byte:
+        return 1;
+    case ColumnType::Integer:
+        return 2;
+    case ColumnType::Long:
+    case ColumnType::Single:
+        return 4;
+    case ColumnType::Currency:
+    case ColumnType::Double:
+    case ColumnType::DateTime:
+        return 8;
+    case ColumnType::Guid:
+        return 16;
+    case ColumnType::Numeric:
+        return 17;
+    case ColumnType::Binary:
+    case ColumnType::Text:
+    case ColumnType::OLE:
+    case ColumnType::Memo:
+        break;
+    }
+    return std::nullopt;
+}
 
 inline std::uint16_t le16(const std::uint8_t *p)
 {

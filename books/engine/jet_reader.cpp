@@ -4,24 +4,29 @@
 #include "books/engine/casefold.h"
 #include "books/engine/jet.h"
 #include "books/engine/jet_format.h"
+#include "books/engine/os_error.h"
 #include "books/engine/textcodec.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <list>
+#include <mutex>
 #include <span>
+#include <unordered_map>
 #include <unordered_set>
 
-// Memory-mapped reading where the platform has it; plain reading otherwise.
-#if __has_include(<sys/mman.h>)
+// Pages are read with pread() where the platform has it; elsewhere the file is read whole.
+#if __has_include(<unistd.h>) && __has_include(<sys/stat.h>)
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#define KELMOR_JET_MMAP 1
+#define KELMOR_JET_PREAD 1
 #else
-#define KELMOR_JET_MMAP 0
+#define KELMOR_JET_PREAD 0
 #endif
 
 namespace kelmor::books {
@@ -74,29 +79,141 @@ namespace {
 using namespace jet;
 using ByteSpan = std::span<const std::uint8_t>;
 
-// The database bytes with checked access to pages and rows.
-// The bytes of a database: a vector handed in, or the file mapped read-only into memory (a
-// book of many megabytes is then neither copied nor kept twice; pages that are never read
-// are never loaded). Page 0 is served from a private copy that carries the opened-form
-// header, so the file's own bytes are never changed, not even in memory.
-struct Storage
+// One page in memory. Holding the reference keeps the bytes valid, also after the page cache
+// has let the page go.
+using PageRef = std::shared_ptr<const std::uint8_t>;
+
+// Where the pages of a database come from.
+class PageSource
 {
-    std::vector<std::uint8_t> vector;
-    std::shared_ptr<const std::uint8_t> mapping;
-    const std::uint8_t *data = nullptr;
-    std::size_t size = 0;
-    std::array<std::uint8_t, kPageSize> firstPage{};
+public:
+    virtual ~PageSource() = default;
+    // The size in bytes when the database was opened.
+    virtual std::uint64_t size() const = 0;
+    // Reads the whole page `number` (which lies within size()) into out. Returns an empty text
+    // on success, otherwise what went wrong (a read error, or content that is no longer the
+    // one opened); no later page is trusted then.
+    virtual std::string read(std::uint32_t number, std::uint8_t *out) const = 0;
 };
 
+// Bytes handed in (fuzzing, tests).
+class MemorySource final : public PageSource
+{
+public:
+    explicit MemorySource(std::vector<std::uint8_t> bytes)
+        : m_bytes(std::move(bytes))
+    {
+    }
+    std::uint64_t size() const override { return m_bytes.size(); }
+    std::string read(std::uint32_t number, std::uint8_t *out) const override
+    {
+        std::memcpy(out, m_bytes.data() + static_cast<std::size_t>(number) * kPageSize, kPageSize);
+        return {};
+    }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+};
+
+#if KELMOR_JET_PREAD
+// A file read page by page with pread(). The file can change under a running program (a book
+// truncated, or another one copied over it): a read that comes up short, or a file whose size
+// or modification time is no longer those seen at opening, is reported, so that nothing of a
+// different content is ever mixed with what was read before. A file deleted or renamed away
+// stays readable through the open descriptor.
+class FileSource final : public PageSource
+{
+public:
+    FileSource(int fd, const struct stat &st)
+        : m_fd(fd)
+        , m_size(static_cast<std::uint64_t>(st.st_size))
+        , m_mtime(st.st_mtim)
+    {
+    }
+    ~FileSource() override { ::close(m_fd); }
+    FileSource(const FileSource &) = delete;
+    FileSource &operator=(const FileSource &) = delete;
+
+    std::uint64_t size() const override { return m_size; }
+
+    std::string read(std::uint32_t number, std::uint8_t *out) const override
+    {
+        const auto offset = static_cast<off_t>(static_cast<std::uint64_t>(number) * kPageSize);
+        std::size_t done = 0;
+        while (done < kPageSize) {
+            const ssize_t n =
+                ::pread(m_fd, out + done, kPageSize - done, offset + static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                return "ошибка чтения файла (" + osErrorText(errno) + ")";
+            }
+            if (n == 0) {
+                return changed("файл стал короче");
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        // Checked after the read: a write that put new bytes into this page has changed the
+        // modification time by now.
+        struct stat st
+        {
+        };
+        if (::fstat(m_fd, &st) != 0) {
+            return "ошибка чтения файла (" + osErrorText(errno) + ")";
+        }
+        if (static_cast<std::uint64_t>(st.st_size) != m_size) {
+            return changed(static_cast<std::uint64_t>(st.st_size) < m_size
+                               ? "файл стал короче"
+                               : "размер файла изменился");
+        }
+        if (st.st_mtim.tv_sec != m_mtime.tv_sec || st.st_mtim.tv_nsec != m_mtime.tv_nsec) {
+            return changed("файл перезаписан");
+        }
+        return {};
+    }
+
+private:
+    static std::string changed(const std::string &how)
+    {
+        return "сонник изменён на диске после открытия (" + how +
+               "); чтобы читать его снова, перезапустите программу";
+    }
+
+    int m_fd;
+    std::uint64_t m_size;
+    struct timespec m_mtime;
+};
+#endif
+
+// The database's pages with checked access to pages and rows, through a small bounded cache of
+// recently read pages (the least recently used one leaves first). Page 0 is kept apart with
+// the opened-form header in place of the book marker, so the file's own bytes are never
+// changed, not even in memory.
 class File
 {
 public:
-    File(Storage storage, std::string name)
-        : m_storage(std::move(storage))
+    File(std::unique_ptr<PageSource> source, std::string name, std::size_t cachePages)
+        : m_source(std::move(source))
         , m_name(std::move(name))
-        , m_pageCount(static_cast<std::uint32_t>(
-              std::min<std::size_t>(m_storage.size / kPageSize, 0xFFFFFFFFu)))
+        , m_size(m_source->size())
+        , m_pageCount(
+              static_cast<std::uint32_t>(std::min<std::uint64_t>(m_size / kPageSize, 0xFFFFFFFFu)))
+        , m_capacity(std::max<std::size_t>(cachePages, 1))
     {
+        if (m_size < sizeof kOpenedHeader) {
+            fail("файл короче заголовка базы данных (" + std::to_string(m_size) + " байт)");
+        }
+        // A file shorter than one page still has its header read for the message below.
+        auto first = std::make_shared<std::array<std::uint8_t, kPageSize>>();
+        if (m_pageCount > 0) {
+            const std::string error = m_source->read(0, first->data());
+            if (!error.empty()) {
+                fail(error);
+            }
+        }
+        std::copy(std::begin(kOpenedHeader), std::end(kOpenedHeader), first->begin());
+        m_firstPage = PageRef(first, first->data());
     }
 
     [[noreturn]] void fail(const std::string &what) const
@@ -105,19 +222,43 @@ public:
     }
 
     const std::string &name() const { return m_name; }
-    std::size_t size() const { return m_storage.size; }
+    std::uint64_t size() const { return m_size; }
     std::uint32_t pageCount() const { return m_pageCount; }
 
-    const std::uint8_t *page(std::uint32_t number) const
+    PageRef page(std::uint32_t number) const
     {
         if (number >= m_pageCount) {
             fail("ссылка на страницу " + std::to_string(number) + " за концом файла (страниц " +
                  std::to_string(m_pageCount) + ")");
         }
         if (number == 0) {
-            return m_storage.firstPage.data();
+            return m_firstPage;
         }
-        return m_storage.data + static_cast<std::size_t>(number) * kPageSize;
+        const std::lock_guard lock(m_mutex);
+        if (!m_broken.empty()) {
+            fail(m_broken);
+        }
+        if (const auto it = m_index.find(number); it != m_index.end()) {
+            m_lru.splice(m_lru.begin(), m_lru, it->second);
+            return it->second->bytes;
+        }
+        auto bytes = std::make_shared<std::array<std::uint8_t, kPageSize>>();
+        std::string error = m_source->read(number, bytes->data());
+        if (!error.empty()) {
+            // Every later read fails the same way: pages read before the change stay out of
+            // use too, so no answer mixes the old content with the new.
+            m_broken = std::move(error);
+            m_lru.clear();
+            m_index.clear();
+            fail(m_broken);
+        }
+        if (m_lru.size() >= m_capacity) {
+            m_index.erase(m_lru.back().number);
+            m_lru.pop_back();
+        }
+        m_lru.push_front({number, PageRef(bytes, bytes->data())});
+        m_index.emplace(number, m_lru.begin());
+        return m_lru.front().bytes;
     }
 
     // Row count of a data page, checked against the page size.
@@ -147,30 +288,52 @@ public:
         return {start, end};
     }
 
-    // The bytes of a row addressed by a row pointer (row number in the low byte, page above),
-    // as used by long values and usage maps.
-    ByteSpan rowAt(std::uint32_t pointer, const char *what) const
+    // A row addressed by a row pointer (row number in the low byte, page above), as used by
+    // long values and usage maps. The bytes stay valid while the row is held.
+    struct Row
+    {
+        PageRef page;
+        std::uint16_t start = 0;
+        std::uint16_t end = 0;
+        ByteSpan bytes() const { return ByteSpan(page.get() + start, end - start); }
+    };
+
+    Row rowAt(std::uint32_t pointer, const char *what) const
     {
         const std::uint32_t number = pointer >> 8;
         const unsigned slot = pointer & 0xFF;
-        const std::uint8_t *pg = page(number);
-        if (pg[0] != kPageData) {
+        PageRef pg = page(number);
+        if (pg.get()[0] != kPageData) {
             fail(std::string(what) + ": страница " + std::to_string(number) +
                  " не является страницей данных");
         }
-        const std::uint16_t count = rowCount(pg, number);
+        const std::uint16_t count = rowCount(pg.get(), number);
         if (slot >= count) {
             fail(std::string(what) + ": на странице " + std::to_string(number) + " нет строки " +
                  std::to_string(slot));
         }
-        const auto [start, end] = rowBounds(pg, number, count, slot);
-        return ByteSpan(pg + start, end - start);
+        const auto [start, end] = rowBounds(pg.get(), number, count, slot);
+        return {std::move(pg), start, end};
     }
 
 private:
-    Storage m_storage;
+    struct Cached
+    {
+        std::uint32_t number;
+        PageRef bytes;
+    };
+
+    std::unique_ptr<PageSource> m_source;
     std::string m_name;
+    std::uint64_t m_size;
     std::uint32_t m_pageCount;
+    std::size_t m_capacity;
+    PageRef m_firstPage;
+
+    mutable std::mutex m_mutex;
+    mutable std::list<Cached> m_lru; // most recently used first
+    mutable std::unordered_map<std::uint32_t, std::list<Cached>::iterator> m_index;
+    mutable std::string m_broken; // why the source can no longer be read
 };
 
 struct ColumnDef
@@ -204,31 +367,6 @@ struct TableData
     std::vector<RowRef> rows;
 };
 
-std::size_t fixedSize(ColumnType type, std::uint16_t declared)
-{
-    switch (type) {
-    case ColumnType::Boolean:
-        return 0;
-    case ColumnType::Byte:
-        return 1;
-    case ColumnType::Integer:
-        return 2;
-    case ColumnType::Long:
-    case ColumnType::Single:
-        return 4;
-    case ColumnType::Currency:
-    case ColumnType::Double:
-    case ColumnType::DateTime:
-        return 8;
-    case ColumnType::Guid:
-        return 16;
-    case ColumnType::Numeric:
-        return 17;
-    default:
-        return declared;
-    }
-}
-
 // Reads the (possibly multi-page) table definition starting at `firstPage`.
 std::vector<std::uint8_t> readDefinitionPages(const File &file, std::uint32_t firstPage)
 {
@@ -236,7 +374,8 @@ std::vector<std::uint8_t> readDefinitionPages(const File &file, std::uint32_t fi
     std::uint32_t number = firstPage;
     std::vector<bool> visited;
     while (number != 0) {
-        const std::uint8_t *pg = file.page(number);
+        const PageRef ref = file.page(number);
+        const std::uint8_t *pg = ref.get();
         if (pg[0] != kPageTableDef) {
             file.fail("страница " + std::to_string(number) +
                       " не является страницей определения таблицы");
@@ -261,7 +400,8 @@ std::vector<std::uint8_t> readDefinitionPages(const File &file, std::uint32_t fi
 // Usage map of a table: the pages it owns, in ascending order.
 std::vector<std::uint32_t> readUsageMap(const File &file, std::uint32_t pointer)
 {
-    const ByteSpan map = file.rowAt(pointer, "карта страниц");
+    const File::Row row = file.rowAt(pointer, "карта страниц");
+    const ByteSpan map = row.bytes();
     if (map.empty()) {
         file.fail("карта страниц пуста");
     }
@@ -294,7 +434,8 @@ std::vector<std::uint32_t> readUsageMap(const File &file, std::uint32_t pointer)
             if (mapPage == 0) {
                 continue;
             }
-            const std::uint8_t *pg = file.page(mapPage);
+            const PageRef ref = file.page(mapPage);
+            const std::uint8_t *pg = ref.get();
             if (pg[0] != kPageUsageMap) {
                 file.fail("страница " + std::to_string(mapPage) +
                           " не является страницей карты использования");
@@ -368,7 +509,8 @@ std::shared_ptr<TableData> loadTable(std::shared_ptr<const File> file, std::stri
     // overflow page is found through its pointer and listed where its bytes are.
     const std::vector<std::uint32_t> pages = readUsageMap(f, usedPages);
     for (const std::uint32_t number : pages) {
-        const std::uint8_t *pg = f.page(number);
+        const PageRef ref = f.page(number);
+        const std::uint8_t *pg = ref.get();
         if (pg[0] != kPageData || le32(pg + kDataOwnerOffset) != tdefPage) {
             continue;
         }
@@ -385,12 +527,9 @@ std::shared_ptr<TableData> loadTable(std::shared_ptr<const File> file, std::stri
                            std::to_string(slot) + ": указатель перенесённой строки обрывается");
                 }
                 const std::uint32_t pointer = le32(pg + start);
-                const ByteSpan moved = f.rowAt(pointer, "перенесённая строка");
-                const std::uint8_t *target = f.page(pointer >> 8);
-                table->rows.push_back(
-                    {pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF),
-                     static_cast<std::uint16_t>(moved.data() - target),
-                     static_cast<std::uint16_t>(moved.data() - target + moved.size())});
+                const File::Row moved = f.rowAt(pointer, "перенесённая строка");
+                table->rows.push_back({pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF),
+                                       moved.start, moved.end});
             } else {
                 table->rows.push_back({number, static_cast<std::uint16_t>(slot), start, end});
             }
@@ -414,7 +553,8 @@ public:
     RowView(const TableData &table, const RowRef &ref)
     {
         const File &f = *table.file;
-        m_row = f.page(ref.page) + ref.start;
+        m_page = f.page(ref.page);
+        m_row = m_page.get() + ref.start;
         m_len = ref.end - ref.start;
         if (m_len < 2) {
             bad(f, ref, "строка короче заголовка");
@@ -458,7 +598,7 @@ public:
         }
         if (c.fixed) {
             const std::size_t start = 2 + static_cast<std::size_t>(c.fixedOffset);
-            const std::size_t end = start + fixedSize(c.column.type, c.length);
+            const std::size_t end = start + fixedWidth(c.column.type).value_or(c.length);
             if (end > m_dataEnd) {
                 bad(*table.file, ref, "поле «" + c.column.name + "» выходит за строку");
             }
@@ -483,6 +623,7 @@ private:
                ": " + what);
     }
 
+    PageRef m_page; // keeps m_row and the pointers into it valid
     const std::uint8_t *m_row = nullptr;
     std::size_t m_len = 0;
     std::uint16_t m_columnCount = 0;
@@ -517,7 +658,8 @@ void readLongValue(const File &f, const std::string &column, ByteSpan field, Sin
     }
     std::uint32_t pointer = le32(field.data() + 4);
     if (word & kLongValueSinglePage) {
-        const ByteSpan row = f.rowAt(pointer, "длинное значение");
+        const File::Row held = f.rowAt(pointer, "длинное значение");
+        const ByteSpan row = held.bytes();
         if (row.size() < length) {
             bad("значение короче своей длины");
         }
@@ -544,7 +686,8 @@ void readLongValue(const File &f, const std::string &column, ByteSpan field, Sin
                 visitedSet.insert(visited.begin(), visited.end());
             }
         }
-        const ByteSpan row = f.rowAt(pointer, "длинное значение");
+        const File::Row held = f.rowAt(pointer, "длинное значение");
+        const ByteSpan row = held.bytes();
         if (row.size() <= 4) {
             bad("пустое звено цепочки");
         }
@@ -716,27 +859,26 @@ public:
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const RowView row(*m_data, rows[i]);
             const std::size_t offset = m_keys.size();
+            scratch.clear();
             if (c->column.type == ColumnType::Text) {
                 const auto field = row.field(*m_data, *c, rows[i]);
                 if (!field) {
                     continue;
                 }
-                appendText(m_keys, field->data(), field->size());
+                appendText(scratch, field->data(), field->size());
             } else {
                 const Value v = decodeValue(*m_data, *c, row, rows[i]);
                 if (const auto *s = std::get_if<std::u16string>(&v)) {
-                    m_keys += *s;
+                    scratch = *s;
                 } else if (const auto *n = std::get_if<std::int64_t>(&v)) {
                     for (char ch : std::to_string(*n)) {
-                        m_keys.push_back(static_cast<char16_t>(ch));
+                        scratch.push_back(static_cast<char16_t>(ch));
                     }
                 } else {
                     continue;
                 }
             }
-            for (std::size_t k = offset; k < m_keys.size(); ++k) {
-                m_keys[k] = foldCase(m_keys[k]);
-            }
+            appendFolded(m_keys, scratch);
             m_index.push_back({static_cast<std::uint32_t>(offset),
                                static_cast<std::uint32_t>(m_keys.size() - offset),
                                static_cast<std::uint32_t>(i)});
@@ -831,16 +973,9 @@ struct CatalogueEntry
 class DatabaseImpl final : public Database
 {
 public:
-    DatabaseImpl(Storage bytes, std::string name)
+    DatabaseImpl(std::unique_ptr<PageSource> source, std::string name, std::size_t cachePages)
+        : m_file(std::make_shared<const File>(std::move(source), std::move(name), cachePages))
     {
-        if (bytes.size < sizeof kOpenedHeader) {
-            throw JetError("«" + name + "»: файл короче заголовка базы данных (" +
-                           std::to_string(bytes.size) + " байт)");
-        }
-        std::copy(bytes.data, bytes.data + std::min(bytes.size, kPageSize),
-                  bytes.firstPage.begin());
-        std::copy(std::begin(kOpenedHeader), std::end(kOpenedHeader), bytes.firstPage.begin());
-        m_file = std::make_shared<const File>(std::move(bytes), std::move(name));
         const File &f = *m_file;
         if (f.pageCount() <= kCataloguePage) {
             f.fail("файл короче трёх страниц базы данных Jet 4");
@@ -926,41 +1061,33 @@ private:
     std::vector<CatalogueEntry> m_tables;
 };
 
-Storage fromVector(std::vector<std::uint8_t> bytes)
+std::unique_ptr<PageSource> openFile(const std::string &path)
 {
-    Storage s;
-    s.vector = std::move(bytes);
-    s.data = s.vector.data();
-    s.size = s.vector.size();
-    return s;
-}
-
-Storage readFile(const std::string &path)
-{
-#if KELMOR_JET_MMAP
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#if KELMOR_JET_PREAD
+    // Not blocking: a named pipe must not wait for a writer (it is refused just below).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        throw JetError("«" + path + "»: не удаётся открыть файл");
+        throw JetError("«" + path + "»: не удаётся открыть файл (" + osErrorText(errno) + ")");
     }
     struct stat st
     {
     };
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        const auto size = static_cast<std::size_t>(st.st_size);
-        void *p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p != MAP_FAILED) {
-            ::close(fd);
-            Storage s;
-            s.mapping = std::shared_ptr<const std::uint8_t>(
-                static_cast<const std::uint8_t *>(p),
-                [size](const std::uint8_t *q) { ::munmap(const_cast<std::uint8_t *>(q), size); });
-            s.data = s.mapping.get();
-            s.size = size;
-            return s;
-        }
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw JetError("«" + path + "»: не удаётся открыть файл (" + osErrorText(error) + ")");
     }
-    ::close(fd);
-#endif
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw JetError("«" + path + "»: " +
+                       (S_ISDIR(st.st_mode) ? "это папка, а не файл" : "это не обычный файл"));
+    }
+    return std::make_unique<FileSource>(fd, st);
+#else
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        throw JetError("«" + path + "»: это папка, а не файл");
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw JetError("«" + path + "»: не удаётся открыть файл");
@@ -970,11 +1097,17 @@ Storage readFile(const std::string &path)
     if (in.bad()) {
         throw JetError("«" + path + "»: ошибка чтения файла");
     }
-    return fromVector(std::move(bytes));
+    return std::make_unique<MemorySource>(std::move(bytes));
+#endif
 }
 
 bool readHeader(const std::string &path, std::array<char, 22> &out)
 {
+    // Only a regular file: opening a named pipe would wait for a writer for ever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;
@@ -1012,14 +1145,16 @@ void writeHeader(const std::string &path, const char *bytes)
 
 } // namespace
 
-std::unique_ptr<Database> Database::open(const std::string &path)
+std::unique_ptr<Database> Database::open(const std::string &path, std::size_t cachePages)
 {
-    return std::make_unique<DatabaseImpl>(readFile(path), path);
+    return std::make_unique<DatabaseImpl>(openFile(path), path, cachePages);
 }
 
-std::unique_ptr<Database> Database::fromBytes(std::vector<std::uint8_t> bytes, std::string name)
+std::unique_ptr<Database> Database::fromBytes(std::vector<std::uint8_t> bytes, std::string name,
+                                              std::size_t cachePages)
 {
-    return std::make_unique<DatabaseImpl>(fromVector(std::move(bytes)), std::move(name));
+    return std::make_unique<DatabaseImpl>(std::make_unique<MemorySource>(std::move(bytes)),
+                                          std::move(name), cachePages);
 }
 
 bool IsValidVersion(const std::string &path)

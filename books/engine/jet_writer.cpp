@@ -1,6 +1,10 @@
 #include "books/engine/jet_writer.h"
 
+#include "books/engine/jet_format.h"
+#include "books/engine/os_error.h"
+
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -64,30 +68,21 @@ void appendUcs2(std::vector<std::uint8_t> &out, std::u16string_view s)
     for (char16_t c : s)
         append16(out, c);
 }
-std::string narrow(std::u16string_view s)
+// A table or column name for a message.
+std::string nameText(std::u16string_view s)
 {
-    std::string out;
-    for (char16_t c : s)
-        out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    return out;
+    return "«" + jet::toUtf8(s) + "»";
 }
 
+// Of the types this writer takes (see validate()), Integer, Long and DateTime go to a row's
+// fixed area, Text, Memo and OLE to its variable part.
 bool isFixed(ColumnType t)
 {
-    return t == ColumnType::Integer || t == ColumnType::Long || t == ColumnType::DateTime;
+    return jet::fixedWidth(t).has_value();
 }
-std::uint16_t fixedLength(ColumnType t)
+std::size_t fixedLength(ColumnType t)
 {
-    switch (t) {
-    case ColumnType::Integer:
-        return 2;
-    case ColumnType::Long:
-        return 4;
-    case ColumnType::DateTime:
-        return 8;
-    default:
-        return 0;
-    }
+    return jet::fixedWidth(t).value_or(0);
 }
 
 // The whole file, page by page.
@@ -208,20 +203,21 @@ private:
     static void validate(const JetTableSpec &t)
     {
         if (t.columns.empty() || t.columns.size() > 255)
-            throw JetWriteError("таблица " + narrow(t.name) + ": нужно от 1 до 255 полей");
+            throw JetWriteError("таблица " + nameText(t.name) + ": нужно от 1 до 255 полей");
         for (const JetColumnSpec &c : t.columns) {
-            const bool known = isFixed(c.type) || c.type == ColumnType::Text ||
+            const bool known = c.type == ColumnType::Integer || c.type == ColumnType::Long ||
+                               c.type == ColumnType::DateTime || c.type == ColumnType::Text ||
                                c.type == ColumnType::Memo || c.type == ColumnType::OLE;
             if (!known)
-                throw JetWriteError("поле " + narrow(c.name) + ": тип не поддерживается");
+                throw JetWriteError("поле " + nameText(c.name) + ": тип не поддерживается");
             if (c.type == ColumnType::Text && (c.textLength == 0 || c.textLength > 255))
-                throw JetWriteError("поле " + narrow(c.name) + ": длина текста от 1 до 255");
+                throw JetWriteError("поле " + nameText(c.name) + ": длина текста от 1 до 255");
             if (c.name.empty() || c.name.size() > 64)
                 throw JetWriteError("имя поля должно содержать от 1 до 64 символов");
         }
         for (const auto &row : t.rows) {
             if (row.size() != t.columns.size())
-                throw JetWriteError("таблица " + narrow(t.name) + ": в записи " +
+                throw JetWriteError("таблица " + nameText(t.name) + ": в записи " +
                                     std::to_string(row.size()) + " значений на " +
                                     std::to_string(t.columns.size()) + " полей");
         }
@@ -359,8 +355,8 @@ private:
                 const JetColumnSpec &col = spec.columns[i];
                 const JetCell &cell = cells[i];
                 auto bad = [&](const char *why) {
-                    return JetWriteError("таблица " + narrow(spec.name) + ", запись " +
-                                         std::to_string(r + 1) + ", поле " + narrow(col.name) +
+                    return JetWriteError("таблица " + nameText(spec.name) + ", запись " +
+                                         std::to_string(r + 1) + ", поле " + nameText(col.name) +
                                          ": " + why);
                 };
                 if (!isFixed(col.type))
@@ -427,7 +423,7 @@ private:
             }
             row.insert(row.end(), mask.begin(), mask.end());
             if (row.size() > kMaxRowBytes)
-                throw JetWriteError("таблица " + narrow(spec.name) + ", запись " +
+                throw JetWriteError("таблица " + nameText(spec.name) + ", запись " +
                                     std::to_string(r + 1) + ": запись не помещается на страницу");
             if (!page || !page->fits(row.size())) {
                 if (page)
@@ -540,7 +536,7 @@ private:
         }
         for (const JetColumnSpec &c : spec.columns) {
             if (at + 2 + 2 * c.name.size() + 2 > kPage)
-                throw JetWriteError("определение таблицы " + narrow(spec.name) +
+                throw JetWriteError("определение таблицы " + nameText(spec.name) +
                                     " слишком длинное");
             put16(p + at, static_cast<std::uint32_t>(2 * c.name.size()));
             at += 2;
@@ -627,19 +623,21 @@ void writeFileAtomically(const std::string &path, const std::vector<std::uint8_t
         return JetWriteError("не удаётся записать «" + path + "»: " + why);
     };
     {
+        errno = 0;
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out)
-            throw fail("не удаётся создать временный файл");
+            throw fail("не удаётся создать временный файл рядом с ним (" +
+                       osErrorText(errno ? errno : EIO) + ")");
         out.write(reinterpret_cast<const char *>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out)
-            throw fail("ошибка записи");
+            throw fail("ошибка записи (" + osErrorText(errno ? errno : EIO) + ")");
     }
     std::error_code ec;
     fs::rename(temp, target, ec);
     if (ec)
-        throw fail(ec.message());
+        throw fail(osErrorText(ec.value()));
 }
 
 } // namespace kelmor::books

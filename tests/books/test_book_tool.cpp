@@ -10,10 +10,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace kelmor::tools;
 namespace fs = std::filesystem;
@@ -173,6 +177,124 @@ TEST_F(BookToolTest, FailedBuildKeepsAnExistingBook)
     const std::string bad = write("bad.json", "{\"Config\": {}}");
     EXPECT_EQ(run({"build", bad, "-o", output}), 1);
     EXPECT_EQ(read(output), "previous");
+}
+
+// An output path that is the source itself (by name, through a link, or as a second name of
+// the same file), or that holds anything but a regular file, is refused: exit status 1, a
+// Russian reason, nothing written, everything left as it was. A read-only file is replaced only
+// with --force.
+TEST_F(BookToolTest, BuildRefusesOutputsThatWouldLoseData)
+{
+    const std::string source = write("src.json", kCanonical);
+    const std::string other = write("other.txt", "keep me");
+    using Setup = std::function<std::string()>; // makes the output path, returns it
+    const struct
+    {
+        const char *what;
+        Setup setup;
+        const char *reason;
+    } cases[] = {
+        {"the source itself", [&] { return source; }, "это и есть исходный файл"},
+        {"a symbolic link to the source",
+         [&] {
+             fs::create_symlink(source, path("link-to-src.book"));
+             return path("link-to-src.book");
+         },
+         "это и есть исходный файл"},
+        {"a hard link to the source",
+         [&] {
+             fs::create_hard_link(source, path("hard.book"));
+             return path("hard.book");
+         },
+         "это и есть исходный файл"},
+        {"a symbolic link to another file",
+         [&] {
+             fs::create_symlink(other, path("link.book"));
+             return path("link.book");
+         },
+         "символическая ссылка"},
+        {"a dangling symbolic link",
+         [&] {
+             fs::create_symlink(path("nowhere"), path("dangling.book"));
+             return path("dangling.book");
+         },
+         "символическая ссылка"},
+        {"a named pipe",
+         [&] {
+             EXPECT_EQ(::mkfifo(path("pipe.book").c_str(), 0644), 0);
+             return path("pipe.book");
+         },
+         "не обычный файл"},
+        {"a folder",
+         [&] {
+             fs::create_directory(path("dir.book"));
+             return path("dir.book");
+         },
+         "это папка"},
+        {"a read-only file",
+         [&] {
+             const std::string ro = write("ro.book", "read-only");
+             fs::permissions(ro, fs::perms::owner_read | fs::perms::group_read);
+             return ro;
+         },
+         "только для чтения; чтобы всё же заменить его, добавьте --force"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string output = c.setup();
+        const auto before = fs::symlink_status(output).type();
+        EXPECT_EQ(run({"build", source, "-o", output}), 1);
+        EXPECT_NE(m_err.str().find("«" + output + "» не записан: "), std::string::npos)
+            << m_err.str();
+        EXPECT_NE(m_err.str().find(c.reason), std::string::npos) << m_err.str();
+        EXPECT_EQ(fs::symlink_status(output).type(), before);
+        EXPECT_EQ(read(source), kCanonical);
+        EXPECT_EQ(read(other), "keep me");
+    }
+    EXPECT_FALSE(fs::exists(path("nowhere")));
+    EXPECT_EQ(read(path("ro.book")), "read-only");
+    for (const auto &entry : fs::directory_iterator(m_scratch.root()))
+        EXPECT_EQ(entry.path().string().find(".tmp-"), std::string::npos) << entry.path();
+
+    // Asked to, the read-only file is replaced by the book.
+    EXPECT_EQ(run({"build", "--force", source, "-o", path("ro.book")}), 0) << m_err.str();
+    EXPECT_TRUE(kelmor::books::IsValidVersion(path("ro.book")));
+}
+
+// A folder as the source of build, or as the file to dump, lock or unlock, gets our own
+// Russian message and exit status 1 (build used to abort with an uncaught library exception);
+// a named pipe is refused without waiting for a writer.
+TEST_F(BookToolTest, FoldersAndPipesGiveOurOwnMessages)
+{
+    const std::string tool = KELMOR_BOOK_TOOL;
+    fs::create_directory(path("folder"));
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0644), 0);
+    const auto sh = [&](const std::string &args) {
+        const std::string command =
+            "timeout 20 '" + tool + "' " + args + " 2>'" + path("err.txt") + "'";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const struct
+    {
+        std::string args;
+        std::string message;
+    } cases[] = {
+        {"build '" + path("folder") + "' -o '" + path("x.book") + "'",
+         "не удаётся прочитать «" + path("folder") + "»: это папка, а не файл"},
+        {"dump '" + path("folder") + "'", "«" + path("folder") + "»: это папка, а не файл"},
+        {"dump --raw '" + path("folder") + "'", "«" + path("folder") + "»: это папка, а не файл"},
+        {"dump '" + path("pipe") + "'", "«" + path("pipe") + "»: это не обычный файл"},
+        {"lock '" + path("pipe") + "'", "«" + path("pipe") + "» не изменён: это не обычный файл"},
+        {"unlock '" + path("folder") + "'", "«" + path("folder") + "» не изменён: это папка"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(sh(c.args), 1);
+        const std::string err = read(path("err.txt"));
+        EXPECT_NE(err.find("kelmor-book: " + c.message), std::string::npos) << err;
+    }
+    EXPECT_FALSE(fs::exists(path("x.book")));
 }
 
 TEST_F(BookToolTest, LockAndUnlockFlipExactlyTheFirst22Bytes)

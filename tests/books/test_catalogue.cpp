@@ -2,11 +2,15 @@
 // enabled states by full path, the menu actions, damaged books and the fatal conditions.
 
 #include "books/catalogue.h"
+#include "books/engine/jet.h"
+#include "books/engine/jet_writer.h"
 #include "support/book_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 
 using namespace kelmor::books;
 using namespace kelmor::testing;
@@ -180,6 +184,85 @@ TEST(Catalogue, DamagedBookIsSkippedAndTheOthersLoad)
     EXPECT_EQ(folder.read("b_broken.book"), before);
 }
 
+namespace {
+
+// A book file of the given tables, with the book marker.
+QByteArray bookOf(const std::vector<JetTableSpec> &tables)
+{
+    std::vector<std::uint8_t> bytes = buildJetDatabase(tables);
+    std::copy(kBookMarker.begin(), kBookMarker.end(), bytes.begin());
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+}
+
+JetTableSpec configTable(std::vector<std::vector<JetCell>> rows)
+{
+    return {u"Config",
+            {{u"Icon", ColumnType::Memo},
+             {u"ToolName", ColumnType::Text, 255},
+             {u"TolkName", ColumnType::Text, 255},
+             {u"Color", ColumnType::Text, 255}},
+            std::move(rows)};
+}
+
+JetTableSpec bookTable()
+{
+    return {u"Book",
+            {{u"List", ColumnType::Text, 255},
+             {u"Text", ColumnType::Memo},
+             {u"Links", ColumnType::Memo}},
+            {{std::u16string(u"Вода"), JetCell{}, JetCell{}}}};
+}
+
+} // namespace
+
+// Every reason given for a skipped book is Russian: the only Latin words in it are the names of
+// the book's tables and fields.
+TEST(Catalogue, ReasonsForSkippedBooksAreInRussian)
+{
+    BookFolder folder;
+    folder.write({"a.book", "Хороший", {"Вода"}, {}, {}});
+    folder.writeRaw("b_garbage.book",
+                    QByteArray("DB1 ZEL Kelmor book v3") + QByteArray(5000, '\x7f'));
+    folder.writeRaw("c_no_config_record.book", bookOf({bookTable(), configTable({})}));
+    folder.writeRaw(
+        "d_null_name.book",
+        bookOf({bookTable(), configTable({{JetCell{}, JetCell{}, JetCell{}, JetCell{}}})}));
+    folder.writeRaw(
+        "e_no_book_table.book",
+        bookOf({configTable({{JetCell{}, std::u16string(u"Имя"), JetCell{}, JetCell{}}})}));
+    folder.write({"f_truncated.book", "Укороченный", {"Дом"}, {}, {}});
+    QFile::resize(folder.filePath("f_truncated.book"), 3 * 4096);
+    folder.writeRaw("g_short.book", QByteArray("DB1 ZEL Kelmor book v3") + QByteArray(100, '\0'));
+
+    Catalogue c;
+    const auto result = c.load(folder.path());
+    ASSERT_EQ(result.status, Catalogue::Status::Ok);
+    EXPECT_EQ(toolNames(c), QStringList{"Хороший"});
+    ASSERT_EQ(result.skipped.size(), 6);
+    const QStringList schemaNames = {"Book",     "Config",   "List",  "Text", "Links",      "Icon",
+                                     "ToolName", "TolkName", "Color", "Jet",  "MSysObjects"};
+    static const QRegularExpression latinWord(QStringLiteral("[A-Za-z]{2,}"));
+    static const QRegularExpression cyrillic(QStringLiteral("[а-яА-ЯёЁ]"));
+    for (const Catalogue::SkippedBook &s : result.skipped) {
+        SCOPED_TRACE((s.fileName + ": " + s.reason).toStdString());
+        QString reason = s.reason;
+        reason.remove(folder.path()).remove(s.fileName);
+        EXPECT_TRUE(reason.contains(cyrillic));
+        for (auto it = latinWord.globalMatch(reason); it.hasNext();) {
+            const QString word = it.next().captured();
+            EXPECT_TRUE(schemaNames.contains(word)) << word.toStdString();
+        }
+    }
+
+    // An opener that gives no database at all.
+    Catalogue empty;
+    empty.setOpener([](const std::string &) { return std::unique_ptr<Database>(); });
+    const auto none = empty.load(folder.path());
+    ASSERT_FALSE(none.skipped.isEmpty());
+    EXPECT_FALSE(none.skipped[0].reason.contains(latinWord))
+        << none.skipped[0].reason.toStdString();
+}
+
 TEST(Catalogue, LoadingNeverWritesToABook)
 {
     BookFolder folder;
@@ -239,11 +322,11 @@ TEST(Catalogue, FindsStoredArticleIgnoringCase)
     folder.write({"a.book", "Сонник", {"Вода", "Дом"}, {}, {}});
     Catalogue c;
     ASSERT_EQ(c.load(folder.path()).status, Catalogue::Status::Ok);
-    const auto found = c.find(0, "ДОМ");
+    const auto found = c.find(0, u"ДОМ");
     ASSERT_TRUE(found.has_value());
     ASSERT_TRUE(found->text.has_value());
     EXPECT_EQ(DecompressText(*found->text), u"Толкование: Дом");
     EXPECT_FALSE(found->links.has_value());
-    EXPECT_FALSE(c.find(0, "Дым").has_value());
-    EXPECT_FALSE(c.find(5, "Дом").has_value());
+    EXPECT_FALSE(c.find(0, u"Дым").has_value());
+    EXPECT_FALSE(c.find(5, u"Дом").has_value());
 }

@@ -1,15 +1,18 @@
 // The Jet 4 reader on fixtures made from a real sample: header operations, reading a book
 // without touching it, seeking, and damaged files.
 
+#include "books/engine/book_writer.h"
 #include "books/engine/casefold.h"
 #include "books/engine/jet.h"
 #include "books/engine/jet_writer.h"
 #include "books/engine/raw_dump.h"
+#include "books/engine/textcodec.h"
 
 #include "support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -332,13 +335,24 @@ TEST(JetReader, SeekIgnoresCaseKeepsYoAndFindsTheFirstMatch)
     EXPECT_EQ(std::get<std::int64_t>(table->value("ID")), 6);
 }
 
-TEST(CaseFold, FoldsLatinGreekAndCyrillicButNotYoToYe)
+// Unicode's simple case folding in every script, a code point at a time: ё and е stay apart,
+// Cherokee folds to its capitals (as Unicode has it), supplementary-plane letters fold as
+// wholes, and an unpaired surrogate is left alone.
+TEST(CaseFold, SimpleFoldingOfEveryScript)
 {
-    EXPECT_EQ(foldCase(u"ABCÀÞÆØ ĀĹŽŸ ΑΩΆΏΣς ЁЙЯЀЏѢҐӁӐ Ȁ"), u"abcàþæø āĺžÿ αωάώσσ ёйяѐџѣґӂӑ Ȁ");
-    EXPECT_NE(foldCase(u'Ё'), u'е');
-    for (char16_t c = 0; c < 0xFFFF; ++c) {
-        // Folding is idempotent: a folded character never folds again.
-        ASSERT_EQ(foldCase(foldCase(c)), foldCase(c)) << static_cast<unsigned>(c);
+    EXPECT_EQ(foldCase(u"ABCÀÞÆØ ĀĹŽŸ ΑΩΆΏΣς ЁЙЯЀЏѢҐӁӐ Ȁ"), u"abcàþæø āĺžÿ αωάώσσ ёйяѐџѣґӂӑ ȁ");
+    EXPECT_EQ(foldCase(u"ԱՐԵՒ Ა Ꭰꭰ ẞß ǅǆ ΐ"), u"արեւ ა ᎠᎠ ßß ǆǆ ΐ");
+    EXPECT_EQ(foldCase(u"\U00010400\U00010428 \U0001E900 \U0001F600"),
+              u"\U00010428\U00010428 \U0001E922 \U0001F600"); // Deseret, Adlam, an emoji
+    const std::u16string unpaired{u'A', char16_t(0xD801), u'B', char16_t(0xDC00)};
+    EXPECT_EQ(foldCase(unpaired), (std::u16string{u'a', char16_t(0xD801), u'b', char16_t(0xDC00)}));
+    EXPECT_NE(foldCodePoint(U'Ё'), U'е');
+    EXPECT_EQ(foldCodePoint(U'І'), U'і');
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        const char32_t f = foldCodePoint(c);
+        // Idempotent, and never into another plane (UTF-16 lengths are kept).
+        ASSERT_EQ(foldCodePoint(f), f) << static_cast<unsigned>(c);
+        ASSERT_EQ(c > 0xFFFF, f > 0xFFFF) << static_cast<unsigned>(c);
     }
 }
 
@@ -463,4 +477,98 @@ TEST(JetReader, LongValuesOfEveryLengthReadBackWhole)
     table->seek(u"СЛОВО Б3ABC");
     ASSERT_FALSE(table->noMatch());
     EXPECT_EQ(std::get<std::int64_t>(table->value("Number")), 33 * 1000 - 7);
+}
+
+namespace {
+
+// A book of `count` records whose articles take a page or more each, so that a small page
+// cache holds only a few of them.
+BookSource bigBook(int count, char16_t seed)
+{
+    BookSource source;
+    source.config.toolName = u"Большой сонник";
+    for (int i = 0; i < count; ++i) {
+        std::u16string article;
+        for (int k = 0; k < 600 + i % 200; ++k) {
+            article.push_back(static_cast<char16_t>(u'а' + (k * 7 + i + seed) % 32));
+        }
+        source.records.push_back({u"Слово " + std::u16string(1, u'А' + i % 32) +
+                                      std::u16string(1, u'0' + i / 32 % 10) +
+                                      std::u16string(1, u'0' + i / 320 % 10),
+                                  article, std::nullopt});
+    }
+    return source;
+}
+
+enum class Outcome { SameOrError, SameAlways };
+
+} // namespace
+
+// A book truncated, overwritten, deleted or replaced while it is open: every later read gives
+// the article as it was at opening, or a JetError in Russian that names the file; the process
+// never dies (reading a truncated memory-mapped file used to end it with SIGBUS). Run in a
+// child process, since the fault it guards against kills the process.
+TEST(JetReaderDeathTest, BookChangedOnDiskAfterOpeningNeverCrashesTheReader)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    const std::string path = dir.path("open.book");
+    const std::string other = dir.path("other.book");
+    const BookSource original = bigBook(600, 0);
+    const std::vector<std::uint8_t> otherBytes = buildBookFile(bigBook(700, 5));
+    using Change = std::function<void()>;
+    const struct
+    {
+        const char *what;
+        Change change;
+        Outcome outcome;
+        std::size_t cachePages;
+    } cases[] = {
+        {"truncated to one page", [&] { fs::resize_file(path, kPage); }, Outcome::SameOrError, 4},
+        {"truncated to nothing", [&] { fs::resize_file(path, 0); }, Outcome::SameOrError,
+         Database::kDefaultCachePages},
+        {"another book copied over it", [&] { writeBytes(path, otherBytes); }, Outcome::SameOrError,
+         4},
+        {"deleted", [&] { fs::remove(path); }, Outcome::SameAlways, 4},
+        {"another book renamed over it",
+         [&] {
+             writeBytes(other, otherBytes);
+             fs::rename(other, path);
+         },
+         Outcome::SameAlways, 4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBookFile(original, path);
+        const auto check = [&] {
+            const auto db = Database::open(path, c.cachePages);
+            const auto table = db->openTable("Book");
+            table->setCurrentIndex("List");
+            c.change();
+            int errors = 0;
+            for (std::size_t i = 0; i < original.records.size(); i += 7) {
+                const BookRecord &record = original.records[i];
+                try {
+                    table->seek(record.list);
+                    if (table->noMatch() || table->text("Text") != CompressText(*record.text)) {
+                        std::fprintf(stderr, "record %zu reads differently\n", i);
+                        std::exit(2);
+                    }
+                } catch (const JetError &e) {
+                    const std::string message = e.what();
+                    if (c.outcome == Outcome::SameAlways ||
+                        message.find(path) == std::string::npos ||
+                        message.find("изменён на диске") == std::string::npos) {
+                        std::fprintf(stderr, "record %zu: %s\n", i, e.what());
+                        std::exit(3);
+                    }
+                    ++errors;
+                }
+            }
+            // With a small cache most articles need the file again, so the change is seen.
+            std::exit(c.outcome == Outcome::SameOrError && c.cachePages < 10 && errors == 0 ? 4
+                                                                                            : 0);
+        };
+        EXPECT_EXIT(check(), ::testing::ExitedWithCode(0), "") << c.what;
+    }
 }

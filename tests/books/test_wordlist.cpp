@@ -3,6 +3,7 @@
 // walk through the list).
 
 #include "books/catalogue.h"
+#include "books/engine/book_writer.h"
 #include "books/engine/jet.h"
 #include "books/engine/jet_writer.h"
 #include "books/wordlist.h"
@@ -114,6 +115,7 @@ TEST(WordList, NullHeadwordStopsTheRebuildKeepingWhatWasRead)
     const WordList::Outcome outcome = list.rebuild();
     EXPECT_FALSE(outcome.ok);
     EXPECT_TRUE(outcome.error.startsWith("b.book"));
+    EXPECT_EQ(outcome.error, "b.book: у записи не заполнено слово (поле List)");
     // Book a whole, book b up to the Null headword, book c not reached.
     EXPECT_EQ(items(list), (QStringList{"Арбуз", "Вода", "Дом", "Жаба"}));
     EXPECT_EQ(list.find("жа"), 3);

@@ -332,3 +332,74 @@ TEST(LunarDay, OffsetsOfTheBoundariesNameTheirInstants)
         EXPECT_LE(std::fabs(seconds), 1.0) << i; // each side held to its whole second
     }
 }
+
+// In the hour that passes twice the local clock runs backwards: a moment of the first pass can
+// read later than a moonrise of the second pass that comes after it. The lunar day is found by
+// the instants, so such a moment stays in the day that the moonrise ends.
+TEST(LunarDay, MomentBeforeAMoonriseInTheRepeatedHourStaysInItsDay)
+{
+    const FixedTimeZoneProvider utc(0);
+    const Location where = place(kMoscow.latitude, kMoscow.longitude);
+    const MoonListResult reference = MoonList(at(2024, 7, 20, 12, 0, 0), where, utc);
+    ASSERT_GT(reference.boundaries.size(), 20u);
+    const DateTime rise = reference.boundaries[10];
+    // Clocks back half an hour before the tenth moonrise; the moment 20 minutes before the
+    // change reads 02:40 past the change on the clock, the moonrise only 01:30 past it.
+    const FallBackZone zone(plusSeconds(rise, -1800));
+    const DateTime moment = plusSeconds(rise, -1800 - 1200);
+    const MoonListResult r = MoonList(moment, where, zone);
+    ASSERT_TRUE(r.lunarDay);
+    EXPECT_EQ(r.lunarDay->number, 10);
+    EXPECT_EQ(r.lunarDay->end, r.boundaries[10]);
+
+    const CalendarResult c = CalculateForInstant(moment, where, zone);
+    EXPECT_EQ(c.utcOffset, 7200);
+    EXPECT_EQ(c.moment, toWholeSecond(plusSeconds(moment, 7200)));
+    EXPECT_FALSE(c.skippedLocalTime);
+    ASSERT_TRUE(c.moon.lunarDay);
+    EXPECT_EQ(c.moon.lunarDay->number, 10);
+}
+
+namespace {
+
+// Samoa: ten hours west of Greenwich until 2011-12-30 00:00 local, then fourteen hours east, so
+// that 30 December 2011 never came.
+class SamoaZone : public kelmor::astro::TimeZoneProvider
+{
+public:
+    int offsetSecondsAtUtc(std::int64_t utc) const override
+    {
+        const std::int64_t change = 1325239200; // 2011-12-30 10:00 UT
+        return utc < change ? -10 * 3600 : 14 * 3600;
+    }
+};
+
+} // namespace
+
+// A local time inside a skipped day is read once, with the offset from before the jump; the
+// moment, its weekday and day, and the lunar day all follow from that one instant.
+TEST(LunarDay, LocalTimeInASkippedDayIsConvertedOnce)
+{
+    const SamoaZone zone;
+    const auto r = Calculate(at(2011, 12, 30, 12, 0, 0), place(-13.83, -171.75), zone);
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(r->skippedLocalTime);
+    EXPECT_EQ(r->ut, at(2011, 12, 30, 22, 0, 0));
+    EXPECT_EQ(r->moment, at(2011, 12, 31, 12, 0, 0));
+    EXPECT_EQ(r->utcOffset, 14 * 3600);
+    EXPECT_EQ(r->weekDay, 6);
+    EXPECT_EQ(r->day, 31);
+    ASSERT_TRUE(r->moon.lunarDay);
+    const MoonListResult &m = r->moon;
+    const auto k = std::size_t(m.lunarDay->number);
+    const auto instant = [&](std::size_t i) {
+        return plusSeconds(m.boundaries[i], -m.utcOffsets[i]).linear();
+    };
+    EXPECT_LT(instant(k - 1), r->ut.linear());
+    EXPECT_LE(r->ut.linear(), instant(k));
+
+    const auto ordinary = Calculate(at(2011, 12, 29, 12, 0, 0), place(-13.83, -171.75), zone);
+    ASSERT_TRUE(ordinary);
+    EXPECT_FALSE(ordinary->skippedLocalTime);
+    EXPECT_EQ(ordinary->utcOffset, -10 * 3600);
+}

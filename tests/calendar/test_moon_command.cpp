@@ -4,10 +4,12 @@
 #include "calendar/lunarday.h"
 #include "platform/settings.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,12 +26,13 @@ struct Report
     QJsonObject json;
 };
 
-// Runs the program with TZ=Europe/Moscow and the settings under configDir.
-Report moon(const QStringList &args, const QString &configDir)
+// Runs the program in the time zone `tz` with the settings under configDir.
+Report moon(const QStringList &args, const QString &configDir,
+            const QString &tz = QStringLiteral("Europe/Moscow"))
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Moscow"));
+    env.insert(QStringLiteral("TZ"), tz);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
     env.insert(QStringLiteral("HOME"), configDir);
     p.setProcessEnvironment(env);
@@ -170,11 +173,63 @@ TEST_F(MoonCommand, MomentExactlyAtTheNewMoon)
     EXPECT_TRUE(plain.out.contains(QStringLiteral("совпадает с новолунием").toUtf8()));
 }
 
-// The first and last years answer; earlier moments, the empty moment and bad arguments get a
-// clear message on stderr and a non-zero status.
+// A local time the clocks skipped (30 December 2011 did not exist in Samoa; 02:30 on the night
+// Berlin goes over to summer time) is converted once: the report shows the moment the clock
+// showed at the instant computed for it, with the weekday and day of that moment, and the
+// lunar day it prints holds that instant.
+TEST_F(MoonCommand, LocalTimeSkippedByTheClocks)
+{
+    const struct
+    {
+        const char *tz;
+        const char *at;
+        const char *moment;
+        int weekday;
+        int day;
+    } cases[] = {
+        {"Pacific/Apia", "2011-12-30T12:00:00", "2011-12-31T12:00:00+14:00", 6, 31},
+        {"Europe/Berlin", "2024-03-31 02:30:00", "2024-03-31T03:30:00+02:00", 7, 31},
+        {"Europe/Berlin", "2024-10-27 02:30:00", "2024-10-27T02:30:00+02:00", 7, 27},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.tz) + " " + c.at);
+        const Report run =
+            moon({QStringLiteral("--at"), QString::fromLatin1(c.at), QStringLiteral("--json")},
+                 emptyConfig.path(), QString::fromLatin1(c.tz));
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const QJsonObject &o = run.json;
+        EXPECT_EQ(o[QStringLiteral("moment")].toString(), QString::fromLatin1(c.moment));
+        EXPECT_EQ(o[QStringLiteral("weekday")].toInt(), c.weekday);
+        EXPECT_EQ(o[QStringLiteral("day")].toInt(), c.day);
+        const auto instant = [&](const char *key) {
+            return QDateTime::fromString(o[QString::fromLatin1(key)].toString(), Qt::ISODate)
+                .toSecsSinceEpoch();
+        };
+        EXPECT_LT(instant("start"), instant("moment")) << run.out.toStdString();
+        EXPECT_LE(instant("moment"), instant("end")) << run.out.toStdString();
+        const bool skipped =
+            QString::fromLatin1(c.moment).left(19) != QString::fromLatin1(c.at).replace(u' ', u'T');
+        EXPECT_EQ(o.contains(QStringLiteral("momentNote")), skipped);
+
+        const Report plain = moon({QStringLiteral("--at"), QString::fromLatin1(c.at)},
+                                  emptyConfig.path(), QString::fromLatin1(c.tz));
+        EXPECT_EQ(plain.out.contains(QStringLiteral("не было: часы перевели вперёд").toUtf8()),
+                  skipped);
+    }
+}
+
+// The range the usage text states is the range that answers, in every time zone; beyond it,
+// one Russian message.
 TEST_F(MoonCommand, RangeOfYearsAndBadArguments)
 {
-    for (const char *at : {"1583-01-01 00:00:00", "1899-12-29 12:00:00", "9000-12-31 23:59:59"}) {
+    for (const char *tz : {"Etc/GMT-14", "Etc/GMT+12"})
+        for (const char *at : {"1583-01-01 00:00:00", "9999-11-30 23:59:59"}) {
+            const Report run = moon({QStringLiteral("--at"), QString::fromLatin1(at)},
+                                    emptyConfig.path(), QString::fromLatin1(tz));
+            EXPECT_EQ(run.status, 0) << tz << " " << at << ": " << run.err.toStdString();
+        }
+    for (const char *at : {"1583-01-01 00:00:00", "1899-12-29 12:00:00", "9000-12-31 23:59:59",
+                           "9999-11-30 23:59:59"}) {
         const Report run =
             moon({QStringLiteral("--at"), QString::fromLatin1(at), QStringLiteral("--json")},
                  emptyConfig.path());
@@ -202,6 +257,8 @@ TEST_F(MoonCommand, RangeOfYearsAndBadArguments)
         {{"--json=yes"}, 2, "--json"},
         {{"--frobnicate"}, 2, "--frobnicate"},
         {{"--at", "1900-01-01 00:00:00"}, 1, "1900-01-01"},
+        {{"--at", "9999-12-01 00:00:00"}, 2, "позже 9999-11-30 23:59:59"},
+        {{"--at", "9999-12-31 23:59:59"}, 2, "позже 9999-11-30 23:59:59"},
     };
     for (const Case &c : cases) {
         const Report run = moon(c.args, emptyConfig.path());
@@ -209,9 +266,20 @@ TEST_F(MoonCommand, RangeOfYearsAndBadArguments)
         EXPECT_EQ(run.status, c.status) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.message))) << run.err.toStdString();
+        // Russian throughout: no Latin word but the command's own name and options.
+        static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+        for (auto it = word.globalMatch(run.err); it.hasNext();) {
+            const QString w = it.next().captured();
+            EXPECT_TRUE(QStringList({"kelmor", "moon", "at", "lat", "lon", "json", "frobnicate",
+                                     "east", "nan", "yes", "JSON"})
+                            .contains(w))
+                << w.toStdString();
+        }
     }
 
     const Report help = moon({QStringLiteral("--help")}, emptyConfig.path());
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("--json"));
+    EXPECT_TRUE(help.out.contains("от 1583-01-01 00:00:00"));
+    EXPECT_TRUE(help.out.contains("до 9999-11-30 23:59:59"));
 }

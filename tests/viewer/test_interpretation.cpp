@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 using namespace kelmor::viewer;
 using namespace kelmor::viewer::testing;
 
@@ -168,6 +170,36 @@ TEST(Assembly, DamagedAndUnusualStoredValues)
     };
     const std::vector<InterpretationBook> withLinks{book};
     EXPECT_EQ(assembled(u"x", withLinks), " x\r\n\r\n& Книга:§\r\nТекст\r\n");
+}
+
+// A book that cannot be read (a damaged file, or one changed on disk) keeps its section, with
+// the reason for its article; the books before and after it show as usual. Marker characters
+// in the reason (a file name may hold them) start no link and no heading.
+TEST(Assembly, BookThatCannotBeReadShowsWhyInItsSection)
+{
+    InterpretationBook broken = fakeBook(u"Сломанный", kOlePurple, {{u"Вода", u"нет", {}}});
+    broken.seek = [](std::u16string_view) -> std::optional<StoredArticle> {
+        throw std::runtime_error("«/книги/<a&b>^.book»: сонник изменён на диске");
+    };
+    const std::vector<InterpretationBook> books{
+        fakeBook(u"Первая", kOleRed, {{u"Вода", u"Текст 1", u"ночь."}}),
+        broken,
+        fakeBook(u"Третья", 0, {{u"вода", u"Текст 3", u"луна."}}),
+    };
+    EXPECT_EQ(assembled(u"Вода", books),
+              " Вода\r\n\r\n& Первая:§\r\nТекст 1"
+              "\r\n\r\n& Сломанный:§\r\nНе удалось прочитать толкование: «/книги/‹a＆b› .book»: "
+              "сонник изменён на диске"
+              "\r\n\r\n& Третья:§\r\nТекст 3\r\n\r\nF^<ночь>, <луна>\r\n");
+
+    const Formatted f = format(u"Вода", books);
+    EXPECT_EQ(f.at(u"Сломанный").rgb, 0x800080u);
+    for (std::size_t i = 0; i < std::u16string_view(u"изменён на диске").size(); ++i)
+        EXPECT_EQ(f.at(u"‹a＆b› .book»: сонник изменён на диске", i), CharFormat{}) << i;
+
+    // Only unreadable books: the document still says what happened.
+    const std::vector<InterpretationBook> alone{broken};
+    EXPECT_NE(assembled(u"Вода", alone).find("Не удалось прочитать толкование"), std::string::npos);
 }
 
 TEST(Formatting, HeadingWordLinksAndHiddenMarkers)

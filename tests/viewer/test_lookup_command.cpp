@@ -4,6 +4,7 @@
 #include "viewer/lookup_command.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -127,6 +128,33 @@ TEST_F(LookupCommand, AWordInAnotherFormShowsTheInterpretationOfItsHeadword)
     const Result off = run({"огня"});
     EXPECT_EQ(off.exitCode, 1);
     EXPECT_EQ(QString::fromUtf8(off.err), "Извините, но толкование по данному слову не найдено.\n");
+}
+
+// A book that carries the marker but does not open is named on standard error, with its path
+// and the reason in Russian; the other books' interpretation is printed as usual.
+TEST_F(LookupCommand, DamagedBooksAreNamedOnStandardErrorAndTheOthersStillShow)
+{
+    QFile garbage(booksDir + "/a2_garbage.book");
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray("DB1 ZEL Kelmor book v3") + QByteArray(9000, '\x7f'));
+    garbage.close();
+    ASSERT_TRUE(QFile::copy(booksDir + "/a.book", booksDir + "/a3_truncated.book"));
+    ASSERT_TRUE(QFile::resize(booksDir + "/a3_truncated.book", 3 * 4096));
+
+    const Result r = run({"Вода"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(r.out),
+              "Вода\n\n Первый сонник:\nЧистая вода – к радости.\n\n Второй сонник:\n"
+              "Мутная вода – к болезни.\n\nрека, море, лёд\n");
+    const QStringList lines = QString::fromUtf8(r.err).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << r.err.toStdString();
+    const QString dir = QDir(booksDir).absolutePath();
+    EXPECT_TRUE(lines[0].startsWith("kelmor lookup: сонник «" + dir +
+                                    "/a2_garbage.book» пропущен: файл не открывается как сонник"))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("kelmor lookup: сонник «" + dir +
+                                    "/a3_truncated.book» пропущен: файл не открывается как сонник"))
+        << lines[1].toStdString();
 }
 
 TEST_F(LookupCommand, MissingBooksFolder)
