@@ -145,7 +145,7 @@ void MoonPhaseView::mouseDoubleClickEvent(QMouseEvent *event)
 Calen::Calen(Context context, QWidget *owner)
     : QWidget(owner, Qt::Window)
     , m_context(std::move(context))
-    , m_scheduler([this] { runCalculation(); })
+    , m_scheduler(new RecalculationScheduler([this] { runCalculation(); }, this))
 {
     setObjectName(QStringLiteral("Calen"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -158,7 +158,7 @@ Calen::Calen(Context context, QWidget *owner)
     CheckGeo();
     setMoment(now());
     refreshClockTooltip();
-    m_clockTimer.start();
+    m_clockTimer->start();
     Calculate();
 }
 
@@ -171,6 +171,24 @@ QUrl Calen::homePage()
 
 void Calen::buildUi()
 {
+    // The clock tooltip, the busy animation's stop and the phase animation.
+    m_clockTimer = new QTimer(this);
+    m_clockTimer->setObjectName(QStringLiteral("Timer1"));
+    m_clockTimer->setInterval(kClockTooltipMs);
+    connect(m_clockTimer, &QTimer::timeout, this, &Calen::refreshClockTooltip);
+    m_busyTimer = new QTimer(this);
+    m_busyTimer->setObjectName(QStringLiteral("Timer2"));
+    m_busyTimer->setSingleShot(true);
+    m_busyTimer->setInterval(kBusyStopMs);
+    connect(m_busyTimer, &QTimer::timeout, this, [this] {
+        m_busy->setVisible(false);
+        m_busy->ProgressStop();
+    });
+    m_animationTimer = new QTimer(this);
+    m_animationTimer->setObjectName(QStringLiteral("Timer4"));
+    m_animationTimer->setInterval(PhaseAnimation::IntervalMs);
+    connect(m_animationTimer, &QTimer::timeout, this, &Calen::animatePhase);
+
     auto *heading = new QLabel(kTitle, this);
     heading->setObjectName(QStringLiteral("heading"));
     QFont headingFont = heading->font();
@@ -245,7 +263,7 @@ void Calen::buildUi()
     m_phase = new MoonPhaseView(this);
     m_phase->setObjectName(QStringLiteral("Picture2"));
     m_phase->setToolTip(QStringLiteral("Фаза Луны. Двойной щелчок показывает смену фаз."));
-    connect(m_phase, &MoonPhaseView::doubleClicked, this, [this] { m_animationTimer.start(); });
+    connect(m_phase, &MoonPhaseView::doubleClicked, this, [this] { m_animationTimer->start(); });
 
     const auto caption = [this](const char *name, const QString &text) {
         QLabel *label = captionLabel(QString::fromLatin1(name), text, this);
@@ -323,20 +341,6 @@ void Calen::buildUi()
     layout->addLayout(bottom);
     layout->addStretch(1);
 
-    m_clockTimer.setObjectName(QStringLiteral("Timer1"));
-    m_clockTimer.setInterval(kClockTooltipMs);
-    connect(&m_clockTimer, &QTimer::timeout, this, &Calen::refreshClockTooltip);
-    m_busyTimer.setObjectName(QStringLiteral("Timer2"));
-    m_busyTimer.setSingleShot(true);
-    m_busyTimer.setInterval(kBusyStopMs);
-    connect(&m_busyTimer, &QTimer::timeout, this, [this] {
-        m_busy->setVisible(false);
-        m_busy->ProgressStop();
-    });
-    m_animationTimer.setObjectName(QStringLiteral("Timer4"));
-    m_animationTimer.setInterval(PhaseAnimation::IntervalMs);
-    connect(&m_animationTimer, &QTimer::timeout, this, &Calen::animatePhase);
-
     // Esc closes the window wherever the focus is (an open drop-down calendar takes it first).
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
@@ -406,12 +410,12 @@ void Calen::setToNow()
 
 void Calen::Calculate()
 {
-    m_scheduler.calculateNow();
+    m_scheduler->calculateNow();
 }
 
 void Calen::BCalculate()
 {
-    m_scheduler.BCalculate();
+    m_scheduler->BCalculate();
 }
 
 void Calen::runCalculation()
@@ -424,7 +428,7 @@ void Calen::runCalculation()
     const auto local = zone();
     if (m_results.calculate(m_moment.value().toDateTime(), m_place, *local))
         showResults();
-    m_busyTimer.start();
+    m_busyTimer->start();
     Q_EMIT calculated();
 }
 
@@ -453,7 +457,7 @@ void Calen::animatePhase()
     const PhaseAnimation::Step step = m_animation.step(m_results.lunarDayNumber());
     m_phase->setPicture(step.picture);
     if (step.finished)
-        m_animationTimer.stop();
+        m_animationTimer->stop();
 }
 
 void Calen::CheckGeo()
@@ -488,10 +492,10 @@ void Calen::refreshClockTooltip()
 
 void Calen::closeEvent(QCloseEvent *event)
 {
-    m_clockTimer.stop();
-    m_busyTimer.stop();
-    m_animationTimer.stop();
-    m_scheduler.timer()->stop();
+    m_clockTimer->stop();
+    m_busyTimer->stop();
+    m_animationTimer->stop();
+    m_scheduler->timer()->stop();
     if (!m_unloaded) {
         m_unloaded = true;
         Q_EMIT unloaded();

@@ -127,7 +127,7 @@ private:
     Context m_context;
     ChosenMoment m_moment;
     CalenResults m_results;
-    RecalculationScheduler m_scheduler;
+    RecalculationScheduler *m_scheduler = nullptr;
     PhaseAnimation m_animation;
     Location m_place;
 
@@ -145,9 +145,9 @@ private:
     QLabel *m_settlement = nullptr;
     QLabel *m_coordinates = nullptr;
     platform::ProcessAnimation *m_busy = nullptr;
-    QTimer m_clockTimer;
-    QTimer m_busyTimer;
-    QTimer m_animationTimer;
+    QTimer *m_clockTimer = nullptr;
+    QTimer *m_busyTimer = nullptr;
+    QTimer *m_animationTimer = nullptr;
     bool m_unloaded = false;
 };
 

@@ -88,23 +88,24 @@ const LocalMoment &ChosenMoment::timeChanged(QTime time)
 RecalculationScheduler::RecalculationScheduler(std::function<void()> calculation, QObject *parent)
     : QObject(parent)
     , m_calculation(std::move(calculation))
+    , m_timer(new QTimer(this))
 {
-    m_timer.setObjectName(QStringLiteral("Timer3"));
-    m_timer.setSingleShot(true);
-    m_timer.setInterval(DelayMs);
-    connect(&m_timer, &QTimer::timeout, this, &RecalculationScheduler::calculateNow);
+    m_timer->setObjectName(QStringLiteral("Timer3"));
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(DelayMs);
+    connect(m_timer, &QTimer::timeout, this, &RecalculationScheduler::calculateNow);
 }
 
 void RecalculationScheduler::BCalculate()
 {
-    m_timer.stop();
-    m_timer.start();
+    m_timer->stop();
+    m_timer->start();
 }
 
 void RecalculationScheduler::calculateNow()
 {
     // The calculation about to run uses the latest moment: a deferred one is not needed.
-    m_timer.stop();
+    m_timer->stop();
     if (m_running) {
         m_pending = true;
         return;

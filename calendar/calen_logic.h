@@ -79,11 +79,11 @@ public:
     void calculateNow();
 
     bool isRunning() const { return m_running; }
-    QTimer *timer() { return &m_timer; }
+    QTimer *timer() const { return m_timer; }
 
 private:
     std::function<void()> m_calculation;
-    QTimer m_timer;
+    QTimer *m_timer = nullptr;
     bool m_running = false;
     bool m_pending = false;
 };
