@@ -346,7 +346,8 @@ void Calen::buildUi()
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     setMinimumWidth(480);
-    resize(540, sizeHint().height());
+    constexpr int kWidth = 540;
+    resize(kWidth, layout->totalHeightForWidth(kWidth));
     placeOverOwner();
 }
 
