@@ -159,7 +159,7 @@ Calen::Calen(Context context, QWidget *owner)
     setMoment(now());
     refreshClockTooltip();
     m_clockTimer->start();
-    Calculate();
+    recalculate();
 }
 
 Calen::~Calen() = default;
@@ -384,7 +384,7 @@ std::shared_ptr<const astro::TimeZoneProvider> Calen::zone() const
 void Calen::setMoment(const LocalMoment &moment)
 {
     m_moment.set(moment);
-    const QDateTime fields = moment.toFields();
+    const QDateTime fields = moment.toQDateTime();
     const QSignalBlocker dateBlocker(m_dateEdit);
     const QSignalBlocker timeBlocker(m_timeEdit);
     m_dateEdit->setDateTime(fields);
@@ -394,29 +394,24 @@ void Calen::setMoment(const LocalMoment &moment)
 void Calen::dateEdited(const QDateTime &value)
 {
     setMoment(m_moment.dateChanged(value.date()));
-    BCalculate();
+    m_scheduler->BCalculate();
 }
 
 void Calen::timeEdited(const QDateTime &value)
 {
     setMoment(m_moment.timeChanged(value.time()));
-    BCalculate();
+    m_scheduler->BCalculate();
 }
 
 void Calen::setToNow()
 {
     setMoment(now());
-    Calculate();
+    recalculate();
 }
 
-void Calen::Calculate()
+void Calen::recalculate()
 {
-    m_scheduler->calculateNow();
-}
-
-void Calen::BCalculate()
-{
-    m_scheduler->BCalculate();
+    m_scheduler->runNow();
 }
 
 void Calen::runCalculation()
@@ -427,7 +422,7 @@ void Calen::runCalculation()
     // Painted now, before the work starts; no other event runs meanwhile.
     m_busy->repaint();
     const auto local = zone();
-    if (m_results.calculate(m_moment.value().toDateTime(), m_place, *local))
+    if (m_results.update(m_moment.value().toDateTime(), m_place, *local))
         showResults();
     m_busyTimer->start();
     Q_EMIT calculated();
@@ -483,7 +478,7 @@ void Calen::ShowPoint()
 void Calen::locationChanged()
 {
     CheckGeo();
-    Calculate();
+    recalculate();
 }
 
 void Calen::refreshClockTooltip()

@@ -76,11 +76,10 @@ public:
     // The project's web page, opened by the logo.
     static QUrl homePage();
 
-    // Computes and shows everything for the chosen moment. Asked for while a calculation runs,
-    // it runs once that one has finished.
-    void Calculate();
-    // Calculate, once the picker changes have stopped for half a second.
-    void BCalculate();
+    // Computes and shows everything for the chosen moment at once. Asked for while a
+    // calculation runs, it runs once that one has finished. (Picker changes wait for half a
+    // second without one, through the scheduler's BCalculate.)
+    void recalculate();
     // Reads the place again, then shows the location line.
     void CheckGeo();
     // The settlement and the coordinate line with the current offset of local time.

@@ -41,13 +41,13 @@ LocalMoment LocalMoment::fromDateTime(DateTime value)
     return LocalMoment{QDate(f.year, f.month, f.day), QTime(f.hour, f.minute, f.second)};
 }
 
-LocalMoment LocalMoment::fromFields(const QDateTime &fields)
+LocalMoment LocalMoment::fromQDateTime(const QDateTime &fields)
 {
     const QTime t = fields.time();
     return LocalMoment{fields.date(), QTime(t.hour(), t.minute(), t.second())};
 }
 
-QDateTime LocalMoment::toFields() const
+QDateTime LocalMoment::toQDateTime() const
 {
     return QDateTime(date, time, Qt::UTC);
 }
@@ -55,7 +55,7 @@ QDateTime LocalMoment::toFields() const
 LocalMoment localNow(const QDateTime &utcNow, const astro::TimeZoneProvider &zone)
 {
     const QDateTime utc = utcNow.toUTC();
-    return LocalMoment::fromFields(utc.addSecs(zone.offsetSecondsAtUtc(utc.toSecsSinceEpoch())));
+    return LocalMoment::fromQDateTime(utc.addSecs(zone.offsetSecondsAtUtc(utc.toSecsSinceEpoch())));
 }
 
 QDateTime firstPickerMoment()
@@ -93,7 +93,7 @@ RecalculationScheduler::RecalculationScheduler(std::function<void()> calculation
     m_timer->setObjectName(QStringLiteral("Timer3"));
     m_timer->setSingleShot(true);
     m_timer->setInterval(DelayMs);
-    connect(m_timer, &QTimer::timeout, this, &RecalculationScheduler::calculateNow);
+    connect(m_timer, &QTimer::timeout, this, &RecalculationScheduler::runNow);
 }
 
 void RecalculationScheduler::BCalculate()
@@ -102,7 +102,7 @@ void RecalculationScheduler::BCalculate()
     m_timer->start();
 }
 
-void RecalculationScheduler::calculateNow()
+void RecalculationScheduler::runNow()
 {
     // The calculation about to run uses the latest moment: a deferred one is not needed.
     m_timer->stop();
@@ -130,7 +130,7 @@ QString periodText(const LunarDay &day)
 {
     const QLocale locale = calendarLocale();
     const auto text = [&locale](DateTime v) {
-        return locale.toString(LocalMoment::fromDateTime(v).toFields(), kPeriodFormat);
+        return locale.toString(LocalMoment::fromDateTime(v).toQDateTime(), kPeriodFormat);
     };
     return QStringLiteral(" (") + text(day.start) + QStringLiteral(" - ") + text(day.end) +
            QLatin1Char(')');
@@ -166,11 +166,11 @@ QString coordinatesLine(const Location &place, int offsetSeconds)
 
 QString clockTooltip(const LocalMoment &now)
 {
-    return calendarLocale().toString(now.toFields(), QStringLiteral("dd MMMM yyyy г., HH:mm"));
+    return calendarLocale().toString(now.toQDateTime(), QStringLiteral("dd MMMM yyyy г., HH:mm"));
 }
 
-bool CalenResults::calculate(DateTime local, const Location &place,
-                             const astro::TimeZoneProvider &zone)
+bool CalenResults::update(DateTime local, const Location &place,
+                          const astro::TimeZoneProvider &zone)
 {
     if (local == kSentinelMoment)
         return false;

@@ -31,10 +31,10 @@ struct LocalMoment
     DateTime toDateTime() const;
     static LocalMoment fromDateTime(DateTime value);
     // The clock fields of a QDateTime, milliseconds dropped.
-    static LocalMoment fromFields(const QDateTime &fields);
+    static LocalMoment fromQDateTime(const QDateTime &fields);
     // The moment as a QDateTime in UTC whose fields are the local clock's (what the pickers hold:
     // a plain date and time, free of the gaps and repeats of the local zone).
-    QDateTime toFields() const;
+    QDateTime toQDateTime() const;
 
     friend bool operator==(const LocalMoment &, const LocalMoment &) = default;
 };
@@ -64,7 +64,7 @@ private:
 };
 
 // When the calculation runs: BCalculate defers it until the picker changes have stopped for
-// DelayMs (the timer `Timer3` restarts on each change), calculateNow runs it at once. A request
+// DelayMs (the timer `Timer3` restarts on each change), runNow runs it at once. A request
 // that arrives while the calculation runs (from inside it, or from events it lets through) is
 // carried out once, after it, never nested inside it.
 class RecalculationScheduler : public QObject
@@ -76,7 +76,7 @@ public:
     explicit RecalculationScheduler(std::function<void()> calculation, QObject *parent = nullptr);
 
     void BCalculate();
-    void calculateNow();
+    void runNow();
 
     bool isRunning() const { return m_running; }
     QTimer *timer() const { return m_timer; }
@@ -132,7 +132,7 @@ public:
     // updates the weekday and the day of the month and keeps the lunar day shown before. A
     // moment the engine cannot handle shows the weekday, the day of the month and
     // kLunarDayFailedText.
-    bool calculate(DateTime local, const Location &place, const astro::TimeZoneProvider &zone);
+    bool update(DateTime local, const Location &place, const astro::TimeZoneProvider &zone);
 
     // The lunar-day fields for one lunar day.
     void showLunarDay(const LunarDay &day);

@@ -160,14 +160,14 @@ TEST_F(CalenTest, PickersHoldOneFullMoment)
     step(datePicker(), QDateTimeEdit::MonthSection);
     EXPECT_EQ(datePicker()->text(), "28 февраля 2025");
     EXPECT_EQ(w.moment(), at(2025, 2, 28, 7, 30, 15));
-    EXPECT_EQ(timePicker()->dateTime(), w.moment().toFields());
-    EXPECT_EQ(datePicker()->dateTime(), w.moment().toFields());
+    EXPECT_EQ(timePicker()->dateTime(), w.moment().toQDateTime());
+    EXPECT_EQ(datePicker()->dateTime(), w.moment().toQDateTime());
 
     step(timePicker(), QDateTimeEdit::HourSection);
     EXPECT_EQ(timePicker()->text(), "08 : 30 : 15");
     EXPECT_EQ(w.moment(), at(2025, 2, 28, 8, 30, 15));
     EXPECT_EQ(datePicker()->text(), "28 февраля 2025");
-    EXPECT_EQ(datePicker()->dateTime(), w.moment().toFields());
+    EXPECT_EQ(datePicker()->dateTime(), w.moment().toQDateTime());
 }
 
 TEST_F(CalenTest, PickerChangesAreCalculatedOnceHalfASecondAfterTheLast)
@@ -212,17 +212,17 @@ TEST(RecalculationScheduler, ARequestDuringTheCalculationRunsOnceAfterIt)
         deepest = std::max(deepest, ++depth);
         if (runs == 1) {
             // Two requests while the first runs: carried out once, after it.
-            scheduler->calculateNow();
-            scheduler->calculateNow();
+            scheduler->runNow();
+            scheduler->runNow();
             EXPECT_EQ(runs, 1);
         }
         --depth;
     });
-    scheduler->calculateNow();
+    scheduler->runNow();
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(deepest, 1);
     EXPECT_FALSE(scheduler->isRunning());
-    scheduler->calculateNow();
+    scheduler->runNow();
     EXPECT_EQ(runs, 3);
 }
 
@@ -232,14 +232,14 @@ TEST_F(CalenTest, TheSentinelMomentLeavesTheResultsAsTheyWere)
     const QStringList before = shownResults();
     QSignalSpy calculated(&w, &Calen::calculated);
     w.setMoment(at(1900, 1, 1, 0, 0, 0));
-    w.Calculate();
+    w.recalculate();
     EXPECT_EQ(calculated.size(), 1);
     EXPECT_EQ(datePicker()->text(), "01 января 1900");
     EXPECT_EQ(shownResults(), before);
 
     // A second later is calculated again.
     w.setMoment(at(1900, 1, 1, 0, 0, 1));
-    w.Calculate();
+    w.recalculate();
     EXPECT_EQ(label("Label12"), "Понедельник");
     EXPECT_EQ(label("Label5"), "1");
 }
@@ -412,7 +412,7 @@ TEST_F(CalenTest, AMomentOutsideTheEnginesRangeShowsWhyAndTheNextOneRecovers)
 {
     Calen &w = open();
     w.setMoment(at(9999, 12, 31, 12, 0, 0));
-    w.Calculate();
+    w.recalculate();
     EXPECT_EQ(label("Label12"), "Пятница");
     EXPECT_EQ(label("Label5"), "31");
     EXPECT_EQ(label("Text3"), kLunarDayFailedText);
@@ -421,7 +421,7 @@ TEST_F(CalenTest, AMomentOutsideTheEnginesRangeShowsWhyAndTheNextOneRecovers)
     EXPECT_TRUE(control<MoonPhaseView>("Picture2")->isHidden());
 
     w.setMoment(at(2024, 4, 9, 7, 30, 0));
-    w.Calculate();
+    w.recalculate();
     EXPECT_NE(label("Label16"), "");
     EXPECT_FALSE(control("Label3")->isHidden());
     EXPECT_FALSE(control<MoonPhaseView>("Picture2")->isHidden());
@@ -483,7 +483,7 @@ TEST_F(CalenTest, AgreesWithTheMoonCommand)
         env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Moscow"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         p.setProcessEnvironment(env);
-        const QString moment = m.toFields().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QString moment = m.toQDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         p.start(QStringLiteral(KELMOR_BINARY),
                 {QStringLiteral("moon"), QStringLiteral("--at"), moment, QStringLiteral("--lat"),
                  QStringLiteral("55.75"), QStringLiteral("--lon"), QStringLiteral("37.5833"),
@@ -494,7 +494,7 @@ TEST_F(CalenTest, AgreesWithTheMoonCommand)
         ASSERT_TRUE(o.contains(QStringLiteral("lunarDay"))) << moment.toStdString();
 
         w.setMoment(m);
-        w.Calculate();
+        w.recalculate();
         EXPECT_EQ(label("Label12"), o[QStringLiteral("weekdayName")].toString());
         EXPECT_EQ(label("Text1"), o[QStringLiteral("weekdayText")].toString());
         EXPECT_EQ(label("Label5"), QString::number(o[QStringLiteral("day")].toInt()));
