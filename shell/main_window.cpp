@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "calendar/calen.h"
 #include "calendar/location_settings.h"
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
@@ -152,6 +153,12 @@ void MainWindow::buildUi()
     buildWindowKeys();
     connect(this, &MainWindow::secondaryWindowsClosing, this, &MainWindow::closeViewer);
     connect(this, &MainWindow::windowsUnloading, this, &MainWindow::closeViewer);
+    const auto closeCalendar = [this] {
+        if (m_calendar)
+            m_calendar->close();
+    };
+    connect(this, &MainWindow::secondaryWindowsClosing, this, closeCalendar);
+    connect(this, &MainWindow::windowsUnloading, this, closeCalendar);
 }
 
 void MainWindow::buildCommandToolbar()
@@ -179,6 +186,8 @@ void MainWindow::buildCommandToolbar()
     m_calendarAction = addButton(QStringLiteral("Calen"), QStringLiteral("Календарь"),
                                  QStringLiteral("Календарь сбываемости снов (Ctrl+M)"),
                                  QStyle::SP_FileDialogDetailedView);
+    // Pressed while the calendar is open.
+    m_calendarAction->setCheckable(true);
     m_optionsAction =
         addButton(QStringLiteral("HLP"), QStringLiteral("Настройки"),
                   QStringLiteral("Настройки программы"), QStyle::SP_FileDialogInfoView);
@@ -577,6 +586,19 @@ void MainWindow::releaseInterpretation()
 void MainWindow::ShowCalen()
 {
     Q_EMIT calendarRequested();
+    if (!m_calendar) {
+        calendar::Calen::Context context;
+        context.location = [this] { return m_location; };
+        context.store = &m_store;
+        context.logo = windowIcon();
+        m_calendar = new calendar::Calen(std::move(context), this);
+        connect(m_calendar, &calendar::Calen::unloaded, this,
+                [this] { m_calendarAction->setChecked(false); });
+    }
+    m_calendarAction->setChecked(true);
+    m_calendar->showNormal();
+    m_calendar->raise();
+    m_calendar->activateWindow();
 }
 
 void MainWindow::ShowOptions()

@@ -21,6 +21,10 @@ class SettingsStore;
 class TrayArea;
 } // namespace kelmor::platform
 
+namespace kelmor::calendar {
+class Calen;
+}
+
 namespace kelmor::viewer {
 class LiteraturePane;
 class Tolk;
@@ -180,6 +184,7 @@ private:
     QPointer<QWidget> m_splash;
     QPointer<platform::FormAbout> m_about;
     QPointer<viewer::Tolk> m_viewer;
+    QPointer<calendar::Calen> m_calendar;
     QString m_booksWarning;
 
     bool m_startingUp = false;

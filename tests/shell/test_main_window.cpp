@@ -1,4 +1,5 @@
 // The main window's load, tray mode, close and ExitApp, driven on a settings file of its own.
+#include "calendar/calen.h"
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -517,4 +519,66 @@ TEST_F(MainWindowTest, AboutLinkHoversAndOpensTheAboutBoxModally)
     EXPECT_TRUE(wasModal);
     EXPECT_EQ(seenVersion, QStringLiteral("Версия: ") + KELMOR_EXPECTED_VERSION);
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+}
+
+// The calendar button opens one calendar window, owned and not modal, on the place the load
+// read; the button stays pressed while it is open; closing it, leaving the tray and the exit
+// release the button.
+TEST_F(MainWindowTest, CalendarButtonOpensOneCalendarAndIsReleasedWhenItCloses)
+{
+    // Vladivostok, 43°07' N 131°54' E.
+    put(LocationSection, "CityName", "Владивосток");
+    put(LocationSection, "SGraduses", "43");
+    put(LocationSection, "SMinutes", "7");
+    put(LocationSection, "DGraduses", "131");
+    put(LocationSection, "DMinutes", "54");
+    auto w = makeWindow(true);
+    w->Load();
+    w->show();
+    QAction *button = buttonOf(*w, "Calen");
+    ASSERT_TRUE(button->isCheckable());
+    const auto calendars = [&w] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return w->findChildren<kelmor::calendar::Calen *>(QStringLiteral("Calen"));
+    };
+
+    button->trigger();
+    ASSERT_EQ(calendars().size(), 1);
+    kelmor::calendar::Calen *calendar = calendars().front();
+    EXPECT_TRUE(calendar->isVisible());
+    EXPECT_TRUE(calendar->isWindow());
+    EXPECT_FALSE(calendar->isModal());
+    EXPECT_FALSE(calendar->windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(button->isChecked());
+    auto *settlement = calendar->findChild<QLabel *>(QStringLiteral("Label7"));
+    ASSERT_NE(settlement, nullptr);
+    EXPECT_TRUE(settlement->text().contains(QStringLiteral("Владивосток")));
+    EXPECT_TRUE(calendar->findChild<QLabel *>(QStringLiteral("Label9"))
+                    ->text()
+                    .startsWith(QStringLiteral("43°7' с.ш.  131°54' в.д ")));
+
+    // Pressed again, the same window comes back from the task bar and the button stays pressed.
+    calendar->showMinimized();
+    button->trigger();
+    ASSERT_EQ(calendars().size(), 1);
+    EXPECT_EQ(calendars().front(), calendar);
+    EXPECT_FALSE(calendar->windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(button->isChecked());
+
+    calendar->close();
+    EXPECT_FALSE(button->isChecked());
+    EXPECT_TRUE(calendars().isEmpty());
+
+    // Leaving the tray and the exit close it too.
+    button->trigger();
+    ASSERT_EQ(calendars().size(), 1);
+    w->ToTray();
+    w->FromTray();
+    EXPECT_TRUE(calendars().isEmpty());
+    EXPECT_FALSE(button->isChecked());
+    button->trigger();
+    ASSERT_EQ(calendars().size(), 1);
+    w->ExitApp(true);
+    EXPECT_TRUE(calendars().isEmpty());
+    EXPECT_FALSE(button->isChecked());
 }
