@@ -10,6 +10,7 @@ packages=(
     python3 python3-ephem python3-fonttools
     mdbtools unrtf poppler-utils fonts-liberation
     xvfb xauth libxcb1-dev
+    desktop-file-utils
 )
 
 missing=()
