@@ -197,3 +197,22 @@ TEST_F(SpravCityTest, ABrokenOrMissingFileOpensWithTheRowsReadAndSaysWhy)
     EXPECT_EQ(list(headerOnly)->model()->rowCount(), 0);
     EXPECT_TRUE(headerOnly.findChild<QLabel *>("LabelProblem")->isHidden());
 }
+
+TEST_F(SpravCityTest, TheListIsReadBesideTheProgramElseFromTheDataFolder)
+{
+    const QByteArray oldDirs = qgetenv("XDG_DATA_DIRS");
+    const QString data = QString::fromStdString(m_dir.path("share"));
+    const QString installed = data + QStringLiteral("/ZEL Programming/ZEL Kelmor/3.1/City.csv");
+    qputenv("XDG_DATA_DIRS", (QStringLiteral("/nonexistent:") + data).toUtf8());
+    std::filesystem::create_directories(
+        std::filesystem::path(installed.toStdString()).parent_path());
+    QFile::copy(cities(), installed);
+    EXPECT_EQ(CityFilePath(), installed);
+
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/City.csv");
+    ASSERT_FALSE(QFile::exists(beside));
+    ASSERT_TRUE(QFile::copy(cities(), beside));
+    EXPECT_EQ(CityFilePath(), beside);
+    QFile::remove(beside);
+    qputenv("XDG_DATA_DIRS", oldDirs);
+}
