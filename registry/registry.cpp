@@ -176,7 +176,11 @@ void appendKeyTree(QByteArray &out, HKEY handle, const QString &fullName)
         RegeditValue value;
         if (check(regEnumValue(handle, i, &value.name, &value.type, &value.data)) != ERROR_SUCCESS)
             break;
-        key.values.append(value);
+        // The default value comes first, right under the key line.
+        if (value.name.isEmpty())
+            key.values.prepend(value);
+        else
+            key.values.append(value);
     }
     appendRegeditKey(out, key);
     for (quint32 i = 0;; ++i) {

@@ -299,6 +299,24 @@ TEST(RegistryClass, ExportOfASmallTreeMatchesTheFixtureAndImportsBackUnchanged)
     EXPECT_EQ(ScratchConfig::read(again).toStdString(), expected.toStdString());
 }
 
+TEST(RegistryClass, ExportWritesTheDefaultValueFirstAndTheRootWithoutABackslash)
+{
+    ScratchConfig config;
+    Registry::SetValue(HKEY_CURRENT_USER, TestKey, QStringLiteral("Named"), REG_SZ,
+                       QStringLiteral("x"));
+    Registry::SetValue(HKEY_CURRENT_USER, TestKey, QString(), REG_DWORD, 1);
+    const QString file = config.path("default.reg");
+    ASSERT_TRUE(
+        Registry::SaveToFile(HKEY_CURRENT_USER, QStringLiteral("\\Software\\KelmorTest\\"), file));
+    EXPECT_EQ(ScratchConfig::read(file),
+              QByteArrayLiteral("REGEDIT4\n\n"
+                                "[HKEY_CURRENT_USER\\Software\\KelmorTest]\n"
+                                "@=dword:00000001\n"
+                                "\"Named\"=\"x\"\n\n"));
+    ASSERT_TRUE(Registry::SaveToFile(HKEY_CURRENT_USER, QString(), file));
+    EXPECT_TRUE(ScratchConfig::read(file).startsWith("REGEDIT4\n\n[HKEY_CURRENT_USER]\n\n"));
+}
+
 TEST(RegistryClass, SaveToFileRefusals)
 {
     ScratchConfig config;
