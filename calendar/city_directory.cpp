@@ -1,13 +1,12 @@
 #include "calendar/city_directory.h"
 
-#include "books/engine/textcodec.h"
+#include "platform/ansi_text.h"
 #include "platform/settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include <cmath>
 #include <limits>
@@ -19,21 +18,6 @@ namespace {
 
 const QChar DegreeSign(0x00B0);
 constexpr int FieldCount = 7;
-
-QString decodeCityFile(QByteArrayView bytes)
-{
-    QByteArrayView body = bytes;
-    if (body.startsWith("\xEF\xBB\xBF"))
-        body = body.sliced(3);
-    // Saved by a modern editor: UTF-8 all through (a Windows-1251 Russian text never is).
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(body);
-    if (!utf8.hasError())
-        return text;
-    const std::u16string wide =
-        books::fromCp1251(std::string_view(bytes.data(), std::size_t(bytes.size())));
-    return QString::fromUtf16(wide.data(), qsizetype(wide.size()));
-}
 
 bool isBlank(QChar c)
 {
@@ -145,19 +129,6 @@ qint16 toInt16(double value)
     return qint16(rounded);
 }
 
-// 0..15 for an ASCII hexadecimal digit, else -1.
-int digitValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 QString hemisphereText(qint16 flag, const char *yes, const char *no)
 {
     return QString::fromUtf8(flag == 1 ? yes : no);
@@ -168,7 +139,7 @@ QString hemisphereText(qint16 flag, const char *yes, const char *no)
 CityFile parseCityFile(QByteArrayView bytes, const QString &fileName)
 {
     CityFile file;
-    const QString text = decodeCityFile(bytes);
+    const QString text = platform::decodeAnsiText(bytes);
     const QString shownName = QDir::toNativeSeparators(fileName);
     qsizetype pos = 0;
     int lineNumber = 0;
@@ -267,8 +238,9 @@ double leadingNumber(QStringView text)
             return 0;
         double value = 0;
         for (qsizetype i = 2; i < s.size(); ++i) {
-            const int digit = digitValue(s[i]);
-            if (digit < 0 || digit >= radix)
+            bool ok = false;
+            const int digit = s.sliced(i, 1).toInt(&ok, radix);
+            if (!ok)
                 break;
             value = value * radix + digit;
         }

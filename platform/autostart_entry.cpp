@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <iterator>
 
 namespace kelmor::platform {
 
@@ -18,6 +19,16 @@ const QString DesktopSuffix = QStringLiteral(".desktop");
 // long as the Exec line still runs it.
 const QString CommandKey = QStringLiteral("X-Kelmor-Registry-Data");
 constexpr qint64 MaxDesktopFileSize = 1 << 20;
+
+// The escapes of string values in desktop files: "\n" for a line feed and so on.
+struct Escape
+{
+    char16_t character;
+    char16_t letter;
+};
+constexpr Escape DesktopEscapes[] = {
+    {u'\\', u'\\'}, {u'\n', u'n'}, {u'\t', u't'}, {u'\r', u'r'}, {u' ', u's'},
+};
 
 bool isSeparator(QChar c)
 {
@@ -308,18 +319,15 @@ QString escapeDesktopString(const QString &text)
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c == QLatin1Char('\\'))
-            out += QLatin1String("\\\\");
-        else if (c == QLatin1Char('\n'))
-            out += QLatin1String("\\n");
-        else if (c == QLatin1Char('\t'))
-            out += QLatin1String("\\t");
-        else if (c == QLatin1Char('\r'))
-            out += QLatin1String("\\r");
-        else if (c == QLatin1Char(' ') && i == 0)
-            out += QLatin1String("\\s");
-        else
+        // A space needs its escape only where it would be taken for the blank after "=".
+        const auto escape = std::find_if(std::begin(DesktopEscapes), std::end(DesktopEscapes),
+                                         [&](const Escape &e) { return e.character == c; });
+        if (escape == std::end(DesktopEscapes) || (c == QLatin1Char(' ') && i > 0)) {
             out += c;
+            continue;
+        }
+        out += QLatin1Char('\\');
+        out += QChar(escape->letter);
     }
     return out;
 }
@@ -334,22 +342,15 @@ QString unescapeDesktopString(QStringView text)
             out += c;
             continue;
         }
-        const QChar next = text[i + 1];
-        if (next == QLatin1Char('s'))
-            out += QLatin1Char(' ');
-        else if (next == QLatin1Char('n'))
-            out += QLatin1Char('\n');
-        else if (next == QLatin1Char('t'))
-            out += QLatin1Char('\t');
-        else if (next == QLatin1Char('r'))
-            out += QLatin1Char('\r');
-        else if (next == QLatin1Char('\\'))
-            out += QLatin1Char('\\');
-        else {
+        const QChar next = text[++i];
+        const auto escape = std::find_if(std::begin(DesktopEscapes), std::end(DesktopEscapes),
+                                         [&](const Escape &e) { return e.letter == next; });
+        if (escape != std::end(DesktopEscapes)) {
+            out += QChar(escape->character);
+        } else {
             out += c;
             out += next;
         }
-        ++i;
     }
     return out;
 }

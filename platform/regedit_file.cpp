@@ -1,9 +1,11 @@
 #include "platform/regedit_file.h"
 
-#include "books/engine/textcodec.h"
+#include "platform/ansi_text.h"
 
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace kelmor::platform {
@@ -23,22 +25,6 @@ void appendHexBytes(QByteArray &out, const QByteArray &data)
     }
 }
 
-// Text data that reads back unchanged from a quoted text line: valid UTF-8, one terminating
-// zero byte and no other, no line break.
-std::optional<QString> plainTextData(const QByteArray &data)
-{
-    if (data.isEmpty() || data.back() != '\0')
-        return std::nullopt;
-    const QByteArrayView body(data.constData(), data.size() - 1);
-    if (body.contains('\0') || body.contains('\n') || body.contains('\r'))
-        return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(body);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
 void appendValueLine(QByteArray &out, const RegeditValue &value)
 {
     if (value.name.isEmpty())
@@ -47,7 +33,7 @@ void appendValueLine(QByteArray &out, const RegeditValue &value)
         out += '"' + escapeRegeditText(value.name).toUtf8() + '"';
     out += '=';
     if (value.type == REG_SZ) {
-        if (const auto text = plainTextData(value.data)) {
+        if (const auto text = singleLineText(value.data)) {
             out += '"' + escapeRegeditText(*text).toUtf8() + "\"\n";
             return;
         }
@@ -145,13 +131,6 @@ std::optional<QString> parseQuoted(QStringView text, qsizetype *end)
     return std::nullopt;
 }
 
-QByteArray terminatedUtf8(const QString &text)
-{
-    QByteArray data = text.toUtf8();
-    data += '\0';
-    return data;
-}
-
 // The right-hand side of a value line.
 std::optional<RegeditValue> parseData(QStringView data)
 {
@@ -162,7 +141,7 @@ std::optional<RegeditValue> parseData(QStringView data)
         if (!text || end != data.size())
             return std::nullopt;
         value.type = REG_SZ;
-        value.data = terminatedUtf8(*text);
+        value.data = textData(*text);
         return value;
     }
     if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
@@ -221,31 +200,34 @@ std::optional<RegeditValue> parseValueLine(QStringView line)
 
 bool isKnownRootName(QStringView name)
 {
-    static const char *const roots[] = {
-        "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-        "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
-    };
-    for (const char *root : roots) {
-        if (name.compare(QLatin1String(root), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
-QString decodeFile(QByteArrayView bytes)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes = bytes.sliced(3);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (!decoder.hasError())
-        return text;
-    const std::u16string wide =
-        books::fromCp1251(std::string_view(bytes.data(), std::size_t(bytes.size())));
-    return QString::fromUtf16(wide.data(), qsizetype(wide.size()));
+    return std::any_of(std::begin(RegistryRootNames), std::end(RegistryRootNames),
+                       [&](const char *root) {
+                           return name.compare(QLatin1String(root), Qt::CaseInsensitive) == 0;
+                       });
 }
 
 } // namespace
+
+QByteArray textData(const QString &text)
+{
+    QByteArray data = text.toUtf8();
+    data += '\0';
+    return data;
+}
+
+std::optional<QString> singleLineText(const QByteArray &data)
+{
+    if (data.isEmpty() || data.back() != '\0')
+        return std::nullopt;
+    const QByteArrayView body(data.constData(), data.size() - 1);
+    if (body.contains('\0') || body.contains('\n') || body.contains('\r'))
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(body);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
 
 QString escapeRegeditText(const QString &text)
 {
@@ -283,7 +265,7 @@ QByteArray writeRegeditFile(const QList<RegeditKey> &keys)
 RegeditContents readRegeditFile(QByteArrayView bytes, RegeditReading mode)
 {
     RegeditContents contents;
-    const QString text = decodeFile(bytes);
+    const QString text = decodeAnsiText(bytes);
     const QStringView all(text);
 
     qsizetype pos = 0;

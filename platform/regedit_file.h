@@ -17,6 +17,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace kelmor::platform {
 
 // Value types of the registry, with the platform's numbers.
@@ -26,6 +28,13 @@ inline constexpr quint32 REG_EXPAND_SZ = 2;
 inline constexpr quint32 REG_BINARY = 3;
 inline constexpr quint32 REG_DWORD = 4;
 inline constexpr quint32 REG_MULTI_SZ = 7;
+
+// The names of the predefined root keys as registry files write them, in the order of their
+// handles (HKEY_CLASSES_ROOT, 0x80000000, first).
+inline constexpr const char *RegistryRootNames[] = {
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
+};
 
 // One value: an empty name is the key's default value. Text data is UTF-8 with its terminating
 // zero byte, a double word four bytes in little-endian order.
@@ -53,6 +62,12 @@ QByteArray regeditHeader();
 void appendRegeditKey(QByteArray &out, const RegeditKey &key);
 // The header followed by every key block.
 QByteArray writeRegeditFile(const QList<RegeditKey> &keys);
+
+// Text data as values keep it: UTF-8 and one terminating zero byte.
+QByteArray textData(const QString &text);
+// The text of such data when it is one line (no zero byte but the last, no line break),
+// std::nullopt otherwise: what a quoted text line can hold.
+std::optional<QString> singleLineText(const QByteArray &data);
 
 // The text as it appears between the quotes of a text value or a value name.
 QString escapeRegeditText(const QString &text);

@@ -13,7 +13,6 @@
 #include <QRecursiveMutex>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QThread>
 
 #include <algorithm>
@@ -368,6 +367,16 @@ std::optional<OpenKey> resolve(HKEY key)
     return it->second;
 }
 
+// The root and the full path of subKey below an open handle.
+long resolvePath(HKEY key, const QString &subKey, OpenKey *out)
+{
+    const auto base = resolve(key);
+    if (!base)
+        return ERROR_INVALID_HANDLE;
+    *out = *base;
+    return splitKeyPath(subKey, &out->path);
+}
+
 HKEY addHandle(OpenKey key)
 {
     State &s = state();
@@ -419,32 +428,15 @@ template <typename F> long writeStore(F &&f)
     return code;
 }
 
-// The data of a text value that can be an autostart entry's command: UTF-8 text with its
-// terminating zero, no other zero, not blank.
+// The command of a text value that can be an autostart entry: one line of text, not blank.
 std::optional<QString> commandText(quint32 type, const QByteArray &data)
 {
-    if (type != REG_SZ || data.isEmpty() || data.back() != '\0')
+    if (type != REG_SZ)
         return std::nullopt;
-    const QByteArrayView body(data.constData(), data.size() - 1);
-    if (body.contains('\0'))
-        return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(body);
-    if (decoder.hasError() || text.trimmed().isEmpty())
+    auto text = singleLineText(data);
+    if (!text || text->trimmed().isEmpty())
         return std::nullopt;
     return text;
-}
-
-QByteArray commandData(const QString &command)
-{
-    QByteArray data = command.toUtf8();
-    data += '\0';
-    return data;
-}
-
-bool isEntryName(const QString &name)
-{
-    return isAutostartEntryName(name);
 }
 
 // The values of a key as enumeration gives them: the stored ones, and for the Run key the
@@ -464,9 +456,35 @@ QList<RegeditValue> keyValues(const Node &node, bool runKey)
     }
     for (const QString &entry : entries) {
         if (const auto command = readAutostartEntry(entry))
-            values.append(RegeditValue{entry, REG_SZ, commandData(*command)});
+            values.append(RegeditValue{entry, REG_SZ, textData(*command)});
     }
     return values;
+}
+
+// Runs f on the key of an open handle: f(node, path) to read, f(node, path, &changed) under the
+// writer's lock to change it. The result of f; ERROR_KEY_DELETED when the key is gone, otherRoot
+// for a key outside HKEY_CURRENT_USER.
+enum class Access { Read, Write };
+
+template <Access access, typename F> long withOpenKey(HKEY key, long otherRoot, F &&f)
+{
+    QMutexLocker locker(&state().mutex);
+    const auto open = resolve(key);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if (open->root != HKEY_CURRENT_USER)
+        return otherRoot;
+    if constexpr (access == Access::Read) {
+        return readStore([&](Node &root) {
+            Node *node = findNode(root, open->path);
+            return node ? f(*node, open->path) : ERROR_KEY_DELETED;
+        });
+    } else {
+        return writeStore([&](Node &root, bool *changed) {
+            Node *node = findNode(root, open->path);
+            return node ? f(*node, open->path, changed) : ERROR_KEY_DELETED;
+        });
+    }
 }
 
 } // namespace
@@ -479,24 +497,9 @@ QString registryStorePath()
 
 QString registryRootName(HKEY root)
 {
-    switch (root) {
-    case HKEY_CLASSES_ROOT:
-        return QStringLiteral("HKEY_CLASSES_ROOT");
-    case HKEY_CURRENT_USER:
-        return QStringLiteral("HKEY_CURRENT_USER");
-    case HKEY_LOCAL_MACHINE:
-        return QStringLiteral("HKEY_LOCAL_MACHINE");
-    case HKEY_USERS:
-        return QStringLiteral("HKEY_USERS");
-    case HKEY_PERFORMANCE_DATA:
-        return QStringLiteral("HKEY_PERFORMANCE_DATA");
-    case HKEY_CURRENT_CONFIG:
-        return QStringLiteral("HKEY_CURRENT_CONFIG");
-    case HKEY_DYN_DATA:
-        return QStringLiteral("HKEY_DYN_DATA");
-    default:
+    if (!isPredefined(root))
         return {};
-    }
+    return QString::fromLatin1(RegistryRootNames[root - HKEY_CLASSES_ROOT]);
 }
 
 HKEY registryRootFromName(const QString &name)
@@ -514,14 +517,12 @@ long regOpenKey(HKEY key, const QString &subKey, HKEY *result)
         return ERROR_INVALID_PARAMETER;
     *result = 0;
     QMutexLocker locker(&state().mutex);
-    const auto base = resolve(key);
-    if (!base)
-        return ERROR_INVALID_HANDLE;
-    QStringList path = base->path;
-    if (const long code = splitKeyPath(subKey, &path))
+    OpenKey opened;
+    long code = resolvePath(key, subKey, &opened);
+    const QStringList &path = opened.path;
+    if (code != ERROR_SUCCESS)
         return code;
-    long code = ERROR_SUCCESS;
-    if (base->root == HKEY_CURRENT_USER) {
+    if (opened.root == HKEY_CURRENT_USER) {
         code = readStore([&](Node &root) {
             return findNode(root, path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
         });
@@ -529,7 +530,7 @@ long regOpenKey(HKEY key, const QString &subKey, HKEY *result)
         code = ERROR_FILE_NOT_FOUND;
     }
     if (code == ERROR_SUCCESS)
-        *result = addHandle(OpenKey{base->root, path});
+        *result = addHandle(opened);
     return code;
 }
 
@@ -543,14 +544,12 @@ long regCreateKey(HKEY key, const QString &subKey, const QString &className, HKE
     if (created)
         *created = false;
     QMutexLocker locker(&state().mutex);
-    const auto base = resolve(key);
-    if (!base)
-        return ERROR_INVALID_HANDLE;
-    QStringList path = base->path;
-    if (const long code = splitKeyPath(subKey, &path))
+    OpenKey opened;
+    long code = resolvePath(key, subKey, &opened);
+    const QStringList &path = opened.path;
+    if (code != ERROR_SUCCESS)
         return code;
-    long code = ERROR_SUCCESS;
-    if (base->root == HKEY_CURRENT_USER) {
+    if (opened.root == HKEY_CURRENT_USER) {
         code = writeStore([&](Node &root, bool *changed) {
             createNode(root, path, changed);
             if (created)
@@ -561,107 +560,80 @@ long regCreateKey(HKEY key, const QString &subKey, const QString &className, HKE
         code = ERROR_ACCESS_DENIED;
     }
     if (code == ERROR_SUCCESS)
-        *result = addHandle(OpenKey{base->root, path});
+        *result = addHandle(opened);
     return code;
 }
 
 long regQueryValue(HKEY key, const QString &name, quint32 *type, QByteArray *data)
 {
-    QMutexLocker locker(&state().mutex);
-    const auto open = resolve(key);
-    if (!open)
-        return ERROR_INVALID_HANDLE;
-    if (open->root != HKEY_CURRENT_USER)
-        return ERROR_FILE_NOT_FOUND;
-    return readStore([&](Node &root) {
-        const Node *node = findNode(root, open->path);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        if (isRunKey(open->path) && isEntryName(name)) {
-            if (const auto command = readAutostartEntry(name)) {
-                if (type)
-                    *type = REG_SZ;
-                if (data)
-                    *data = commandData(*command);
-                return ERROR_SUCCESS;
+    return withOpenKey<Access::Read>(
+        key, ERROR_FILE_NOT_FOUND, [&](const Node &node, const QStringList &path) {
+            std::optional<RegeditValue> value;
+            if (isRunKey(path) && isAutostartEntryName(name)) {
+                if (const auto command = readAutostartEntry(name))
+                    value = RegeditValue{name, REG_SZ, textData(*command)};
             }
-        }
-        const qsizetype at = node->valueIndex(name);
-        if (at < 0)
-            return ERROR_FILE_NOT_FOUND;
-        if (type)
-            *type = node->values[at].type;
-        if (data)
-            *data = node->values[at].data;
-        return ERROR_SUCCESS;
-    });
+            if (!value) {
+                const qsizetype at = node.valueIndex(name);
+                if (at < 0)
+                    return ERROR_FILE_NOT_FOUND;
+                value = node.values[at];
+            }
+            if (type)
+                *type = value->type;
+            if (data)
+                *data = value->data;
+            return ERROR_SUCCESS;
+        });
 }
 
 long regSetValue(HKEY key, const QString &name, quint32 type, const QByteArray &data)
 {
     if (name.size() > MaxValueNameLength)
         return ERROR_INVALID_PARAMETER;
-    QMutexLocker locker(&state().mutex);
-    const auto open = resolve(key);
-    if (!open)
-        return ERROR_INVALID_HANDLE;
-    if (open->root != HKEY_CURRENT_USER)
-        return ERROR_ACCESS_DENIED;
-    return writeStore([&](Node &root, bool *changed) {
-        Node *node = findNode(root, open->path);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        if (isRunKey(open->path) && isEntryName(name)) {
-            if (const auto command = commandText(type, data)) {
-                if (!writeAutostartEntry(name, *command))
+    return withOpenKey<Access::Write>(
+        key, ERROR_ACCESS_DENIED, [&](Node &node, const QStringList &path, bool *changed) {
+            if (isRunKey(path) && isAutostartEntryName(name)) {
+                if (const auto command = commandText(type, data)) {
+                    if (!writeAutostartEntry(name, *command))
+                        return ERROR_CANTWRITE;
+                    *changed = node.removeValue(name);
+                    return ERROR_SUCCESS;
+                }
+                // Any other value of this name replaces the entry.
+                if (readAutostartEntry(name) && !removeAutostartEntry(name))
                     return ERROR_CANTWRITE;
-                *changed = node->removeValue(name);
-                return ERROR_SUCCESS;
             }
-            // Any other value of this name replaces the entry.
-            if (readAutostartEntry(name) && !removeAutostartEntry(name))
-                return ERROR_CANTWRITE;
-        }
-        *changed = node->setValue(name, type, data);
-        return ERROR_SUCCESS;
-    });
+            *changed = node.setValue(name, type, data);
+            return ERROR_SUCCESS;
+        });
 }
 
 long regDeleteValue(HKEY key, const QString &name)
 {
-    QMutexLocker locker(&state().mutex);
-    const auto open = resolve(key);
-    if (!open)
-        return ERROR_INVALID_HANDLE;
-    if (open->root != HKEY_CURRENT_USER)
-        return ERROR_FILE_NOT_FOUND;
-    return writeStore([&](Node &root, bool *changed) {
-        Node *node = findNode(root, open->path);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        bool found = false;
-        if (isRunKey(open->path) && isEntryName(name) && readAutostartEntry(name)) {
-            if (!removeAutostartEntry(name))
-                return ERROR_CANTWRITE;
-            found = true;
-        }
-        *changed = node->removeValue(name);
-        return (found || *changed) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-    });
+    return withOpenKey<Access::Write>(
+        key, ERROR_FILE_NOT_FOUND, [&](Node &node, const QStringList &path, bool *changed) {
+            bool found = false;
+            if (isRunKey(path) && isAutostartEntryName(name) && readAutostartEntry(name)) {
+                if (!removeAutostartEntry(name))
+                    return ERROR_CANTWRITE;
+                found = true;
+            }
+            *changed = node.removeValue(name);
+            return (found || *changed) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        });
 }
 
 long regDeleteKey(HKEY key, const QString &subKey)
 {
     QMutexLocker locker(&state().mutex);
-    const auto base = resolve(key);
-    if (!base)
-        return ERROR_INVALID_HANDLE;
-    QStringList path = base->path;
-    if (const long code = splitKeyPath(subKey, &path))
+    OpenKey opened;
+    if (const long code = resolvePath(key, subKey, &opened))
         return code;
+    const QStringList &path = opened.path;
     if (path.isEmpty())
         return ERROR_ACCESS_DENIED;
-    if (base->root != HKEY_CURRENT_USER)
+    if (opened.root != HKEY_CURRENT_USER)
         return ERROR_FILE_NOT_FOUND;
     return writeStore([&](Node &root, bool *changed) {
         Node *node = findNode(root, path);
@@ -678,48 +650,32 @@ long regDeleteKey(HKEY key, const QString &subKey)
 
 long regEnumKey(HKEY key, quint32 index, QString *name)
 {
-    QMutexLocker locker(&state().mutex);
-    const auto open = resolve(key);
-    if (!open)
-        return ERROR_INVALID_HANDLE;
-    if (open->root != HKEY_CURRENT_USER)
-        return ERROR_NO_MORE_ITEMS;
-    return readStore([&](Node &root) {
-        const Node *node = findNode(root, open->path);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        if (index >= node->children.size())
-            return ERROR_NO_MORE_ITEMS;
-        if (name)
-            *name = node->children[index]->name;
-        return ERROR_SUCCESS;
-    });
+    return withOpenKey<Access::Read>(key, ERROR_NO_MORE_ITEMS,
+                                     [&](const Node &node, const QStringList &) {
+                                         if (index >= node.children.size())
+                                             return ERROR_NO_MORE_ITEMS;
+                                         if (name)
+                                             *name = node.children[index]->name;
+                                         return ERROR_SUCCESS;
+                                     });
 }
 
 long regEnumValue(HKEY key, quint32 index, QString *name, quint32 *type, QByteArray *data)
 {
-    QMutexLocker locker(&state().mutex);
-    const auto open = resolve(key);
-    if (!open)
-        return ERROR_INVALID_HANDLE;
-    if (open->root != HKEY_CURRENT_USER)
-        return ERROR_NO_MORE_ITEMS;
-    return readStore([&](Node &root) {
-        const Node *node = findNode(root, open->path);
-        if (!node)
-            return ERROR_KEY_DELETED;
-        const QList<RegeditValue> values = keyValues(*node, isRunKey(open->path));
-        if (index >= quint32(values.size()))
-            return ERROR_NO_MORE_ITEMS;
-        const RegeditValue &value = values[index];
-        if (name)
-            *name = value.name;
-        if (type)
-            *type = value.type;
-        if (data)
-            *data = value.data;
-        return ERROR_SUCCESS;
-    });
+    return withOpenKey<Access::Read>(
+        key, ERROR_NO_MORE_ITEMS, [&](const Node &node, const QStringList &path) {
+            const QList<RegeditValue> values = keyValues(node, isRunKey(path));
+            if (index >= quint32(values.size()))
+                return ERROR_NO_MORE_ITEMS;
+            const RegeditValue &value = values[index];
+            if (name)
+                *name = value.name;
+            if (type)
+                *type = value.type;
+            if (data)
+                *data = value.data;
+            return ERROR_SUCCESS;
+        });
 }
 
 long regCloseKey(HKEY key)
@@ -732,31 +688,28 @@ long regCloseKey(HKEY key)
 
 QString regMessageText(long code)
 {
-    switch (code) {
-    case ERROR_SUCCESS:
-        return QStringLiteral("Операция успешно завершена.");
-    case ERROR_FILE_NOT_FOUND:
-        return QStringLiteral("Не удается найти указанный файл.");
-    case ERROR_ACCESS_DENIED:
-        return QStringLiteral("Отказано в доступе.");
-    case ERROR_INVALID_HANDLE:
-        return QStringLiteral("Неверный дескриптор.");
-    case ERROR_LOCK_VIOLATION:
-        return QStringLiteral("Процесс не может получить доступ к файлу, так как часть этого "
-                              "файла заблокирована другим процессом.");
-    case ERROR_INVALID_PARAMETER:
-        return QStringLiteral("Параметр задан неверно.");
-    case ERROR_NO_MORE_ITEMS:
-        return QStringLiteral("Данных больше нет.");
-    case ERROR_CANTREAD:
-        return QStringLiteral("Не удается прочитать раздел реестра.");
-    case ERROR_CANTWRITE:
-        return QStringLiteral("Не удается записать раздел реестра.");
-    case ERROR_KEY_DELETED:
-        return QStringLiteral("Недопустимая операция с разделом реестра, помеченным для удаления.");
-    default:
-        return QStringLiteral("Неизвестная ошибка (код %1).").arg(code);
+    static const struct
+    {
+        long code;
+        const char *text;
+    } messages[] = {
+        {ERROR_SUCCESS, "Операция успешно завершена."},
+        {ERROR_FILE_NOT_FOUND, "Не удается найти указанный файл."},
+        {ERROR_ACCESS_DENIED, "Отказано в доступе."},
+        {ERROR_INVALID_HANDLE, "Неверный дескриптор."},
+        {ERROR_LOCK_VIOLATION, "Процесс не может получить доступ к файлу, так как часть этого "
+                               "файла заблокирована другим процессом."},
+        {ERROR_INVALID_PARAMETER, "Параметр задан неверно."},
+        {ERROR_NO_MORE_ITEMS, "Данных больше нет."},
+        {ERROR_CANTREAD, "Не удается прочитать раздел реестра."},
+        {ERROR_CANTWRITE, "Не удается записать раздел реестра."},
+        {ERROR_KEY_DELETED, "Недопустимая операция с разделом реестра, помеченным для удаления."},
+    };
+    for (const auto &message : messages) {
+        if (message.code == code)
+            return QString::fromUtf8(message.text);
     }
+    return QStringLiteral("Неизвестная ошибка (код %1).").arg(code);
 }
 
 RegistryBatch::RegistryBatch()

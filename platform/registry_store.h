@@ -25,6 +25,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <iterator>
 #include <memory>
 
 namespace kelmor::platform {
@@ -39,6 +40,7 @@ inline constexpr HKEY HKEY_USERS = 0x80000003;
 inline constexpr HKEY HKEY_PERFORMANCE_DATA = 0x80000004;
 inline constexpr HKEY HKEY_CURRENT_CONFIG = 0x80000005;
 inline constexpr HKEY HKEY_DYN_DATA = 0x80000006;
+static_assert(std::size(RegistryRootNames) == HKEY_DYN_DATA - HKEY_CLASSES_ROOT + 1);
 
 // Result codes, the platform's numbers.
 inline constexpr long ERROR_SUCCESS = 0;
