@@ -378,6 +378,21 @@ TEST(RegistryClass, LoadFromFileReadsEveryFormAndSkipsTheRest)
         QStringLiteral("y"));
 }
 
+TEST(RegistryClass, LoadFromFileReadsAWindows1251File)
+{
+    ScratchConfig config;
+    // [HKEY_CURRENT_USER\Software\Сонник] "Город"="Москва", as a Russian Windows writes it.
+    ScratchConfig::write(
+        config.path("cp1251.reg"),
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\\xD1\xEE\xED\xED\xE8\xEA]\r\n"
+        "\"\xC3\xEE\xF0\xEE\xE4\"=\"\xCC\xEE\xF1\xEA\xE2\xE0\"\r\n");
+    ASSERT_TRUE(Registry::LoadFromFile(config.path("cp1251.reg")));
+    EXPECT_EQ(Registry::Value(HKEY_CURRENT_USER, QStringLiteral("Software\\Сонник"),
+                              QStringLiteral("Город"))
+                  .toString(),
+              QStringLiteral("Москва"));
+}
+
 TEST(RegistryClass, LoadFromFileRefusesFilesThatAreNotRegedit4)
 {
     ScratchConfig config;
