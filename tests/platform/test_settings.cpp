@@ -1,4 +1,5 @@
 // Settings store: value formats, conversions with defaults, escaped keys, data folders.
+#include "platform/cache_folder.h"
 #include "platform/settings.h"
 
 #include <gtest/gtest.h>
@@ -202,4 +203,32 @@ TEST(DataFolders, CommonDataFolderComesFromXdgDataDirs)
         qunsetenv("XDG_DATA_DIRS");
     else
         qputenv("XDG_DATA_DIRS", saved);
+}
+
+TEST(CacheFolder, FollowsXdgCacheHomeAndKeysBooksByPathSizeAndTime)
+{
+    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", "/tmp/kelmor-cache-test");
+    EXPECT_EQ(kelmor::platform::cacheFolder(), QStringLiteral("/tmp/kelmor-cache-test/kelmor"));
+    qputenv("XDG_CACHE_HOME", "relative/path"); // not absolute: ignored, as the XDG rules say
+    EXPECT_EQ(kelmor::platform::cacheFolder(), QDir::homePath() + QStringLiteral("/.cache/kelmor"));
+    qputenv("XDG_CACHE_HOME", saved);
+
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("a.book"));
+    EXPECT_TRUE(kelmor::platform::bookCacheKey(book).isEmpty()); // no such file
+    {
+        QFile f(book);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("12345");
+    }
+    const QString key = kelmor::platform::bookCacheKey(book);
+    EXPECT_TRUE(key.startsWith(book + QStringLiteral("\n5\n"))) << key.toStdString();
+    {
+        QFile f(book);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write("6");
+    }
+    EXPECT_NE(kelmor::platform::bookCacheKey(book), key);              // grown: another book
+    EXPECT_TRUE(kelmor::platform::bookCacheKey(dir.path()).isEmpty()); // a folder is no book
 }
