@@ -18,7 +18,9 @@ QString cacheFolder()
 QString bookCacheKey(const QString &bookPath)
 {
     const QString path = QFileInfo(bookPath).absoluteFilePath();
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
     const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;

@@ -1,5 +1,6 @@
 #include "shell/dictionary_pane.h"
 
+#include "books/word_list_forms.h"
 #include "platform/keyboard_layout.h"
 #include "platform/version.h"
 #include "shell/status_caption.h"
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QThreadPool>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -235,6 +237,33 @@ DictionaryPane::DictionaryPane(QWidget *parent)
 
 DictionaryPane::~DictionaryPane() = default;
 
+void DictionaryPane::setWordForms(std::shared_ptr<const books::WordForms> forms)
+{
+    m_forms = std::move(forms);
+    if (m_resolver)
+        rebuildResolver();
+}
+
+void DictionaryPane::rebuildResolver()
+{
+    if (!m_forms)
+        m_forms = books::WordForms::systemDictionary();
+    auto resolver =
+        std::make_shared<const books::FormResolver>(books::headwordsOf(*m_words), m_forms);
+    // The index of the headwords' forms is built off the user interface thread; a search that
+    // needs it first waits for it.
+    QThreadPool::globalInstance()->start([resolver] { resolver->prepare(); });
+    m_resolver = std::move(resolver);
+}
+
+void DictionaryPane::reportForm(const QString &caption)
+{
+    if (caption.isEmpty() && !m_formShown)
+        return;
+    m_formShown = !caption.isEmpty();
+    Q_EMIT formFound(caption);
+}
+
 void DictionaryPane::setMessageHandler(MessageHandler handler)
 {
     m_messages = std::move(handler);
@@ -386,6 +415,7 @@ void DictionaryPane::LoadList()
         m_listView->setUpdatesEnabled(false);
         const auto between = [] { QCoreApplication::processEvents(); };
         const WordList::Outcome outcome = m_model->rebuild(between);
+        rebuildResolver();
         m_listView->setUpdatesEnabled(true);
         if (!outcome.ok) {
             QApplication::restoreOverrideCursor();
@@ -461,7 +491,17 @@ void DictionaryPane::selectRow(int row)
 
 void DictionaryPane::search(const QString &text)
 {
-    const int row = m_words->find(text);
+    int row = m_words->find(text);
+    QString caption;
+    if (row < 0 && m_resolver && !onlySpaces(text)) {
+        // No headword begins with the text: perhaps it is a word in another form.
+        if (const std::optional<books::FormResolver::Match> match = m_resolver->resolve(text);
+            match && match->viaForm()) {
+            row = match->row;
+            caption = books::formCaption(text, match->headword);
+        }
+    }
+    reportForm(caption);
     if (row < 0)
         return;
     selectRow(row);

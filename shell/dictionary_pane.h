@@ -6,6 +6,7 @@
 // and the viewer.
 
 #include "books/catalogue.h"
+#include "books/word_forms.h"
 #include "books/wordlist.h"
 
 #include <QLineEdit>
@@ -73,6 +74,12 @@ public:
 
     books::Catalogue &catalogue() { return *m_catalogue; }
     const books::WordList &wordList() const { return *m_words; }
+    // The dictionary forms of words (the system's Russian dictionary; none without it). Tests
+    // give their own before LoadBooks.
+    void setWordForms(std::shared_ptr<const books::WordForms> forms);
+    // The resolver from a word in any form to a headword of the current list; made anew with
+    // each rebuild, its index built on a worker thread.
+    std::shared_ptr<const books::FormResolver> resolver() const { return m_resolver; }
 
     // Builds the catalogue and the book toolbar and menus, then the word list. On a fatal
     // condition (missing folder, no book file, no compatible book) it asks for the splash screen
@@ -97,7 +104,9 @@ public:
     }
     // Restores the stored LastWord: the incremental search for it, unless it is only spaces.
     void LoadLastWord(const QString &stored);
-    // Incremental search for the text (what typing into the search field runs).
+    // Incremental search for the text (what typing into the search field runs): the first word
+    // that begins with it; when none does and the text is one word (or the words of a headword),
+    // the headword of its dictionary form ("змеи" → Змея), reported with formFound().
     void search(const QString &text);
 
     // List mode: 1 one column, 2 several columns wrapping top to bottom; other values ignored.
@@ -140,6 +149,9 @@ Q_SIGNALS:
     void busyFinished();
     // The list mode changed (1 ordinary list, 2 several columns).
     void listModeChanged(int button);
+    // The search selected a headword through a form of the typed word: the caption says so
+    // («змеи» → Змея); an empty caption when the selection is the typed text's own again.
+    void formFound(const QString &caption);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -150,6 +162,8 @@ private:
     void refreshBooksMenu();
     void bookButtonClick();
     void updateStatusText();
+    void rebuildResolver();
+    void reportForm(const QString &caption);
     void scrollToRow(int row);
     void selectRow(int row);
     void itemClick(int row);
@@ -162,6 +176,9 @@ private:
     std::unique_ptr<books::Catalogue> m_catalogue;
     std::unique_ptr<books::WordList> m_words;
     books::WordListModel *m_model = nullptr;
+    std::shared_ptr<const books::WordForms> m_forms;
+    std::shared_ptr<const books::FormResolver> m_resolver;
+    bool m_formShown = false;
 
     QToolBar *m_bookBar = nullptr;
     QToolBar *m_listModeBar = nullptr;

@@ -2,6 +2,7 @@
 
 #include "calendar/calen.h"
 #include "calendar/location_settings.h"
+#include "dream/dream_window.h"
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
@@ -29,6 +30,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
@@ -36,6 +38,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -151,14 +154,17 @@ void MainWindow::buildUi()
     connect(m_splashTimer, &QTimer::timeout, this, &MainWindow::closeSplash);
 
     buildWindowKeys();
+    buildCommandsMenu();
     connect(this, &MainWindow::secondaryWindowsClosing, this, &MainWindow::closeViewer);
     connect(this, &MainWindow::windowsUnloading, this, &MainWindow::closeViewer);
-    const auto closeCalendar = [this] {
+    const auto closeSecondaryWindows = [this] {
         if (m_calendar)
             m_calendar->close();
+        if (m_dreamWindow)
+            m_dreamWindow->close();
     };
-    connect(this, &MainWindow::secondaryWindowsClosing, this, closeCalendar);
-    connect(this, &MainWindow::windowsUnloading, this, closeCalendar);
+    connect(this, &MainWindow::secondaryWindowsClosing, this, closeSecondaryWindows);
+    connect(this, &MainWindow::windowsUnloading, this, closeSecondaryWindows);
 }
 
 void MainWindow::buildCommandToolbar()
@@ -199,7 +205,18 @@ void MainWindow::buildCommandToolbar()
     auto *header = new QWidget(this);
     header->setObjectName(QStringLiteral("Image3"));
     auto *headerLayout = new QHBoxLayout(header);
-    headerLayout->setContentsMargins(6, 2, 8, 0);
+    headerLayout->setContentsMargins(2, 0, 8, 0);
+    // The "Сервис" menu: the program's commands beyond the dictionary and the calendar.
+    auto *commands = new QToolButton(header);
+    commands->setObjectName(QStringLiteral("Commands"));
+    commands->setText(QStringLiteral("Сервис"));
+    commands->setAutoRaise(true);
+    commands->setPopupMode(QToolButton::InstantPopup);
+    commands->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_commandsMenu = new QMenu(commands);
+    m_commandsMenu->setObjectName(QStringLiteral("mnuCommands"));
+    commands->setMenu(m_commandsMenu);
+    headerLayout->addWidget(commands);
     headerLayout->addStretch();
     m_aboutLink = new LinkLabel(QStringLiteral("О программе"), header);
     m_aboutLink->setObjectName(QStringLiteral("Label3"));
@@ -263,6 +280,25 @@ void MainWindow::activateSelection()
     } else if (m_dictionary) {
         m_dictionary->activateSelected();
     }
+}
+
+void MainWindow::buildCommandsMenu()
+{
+    addCommand(QStringLiteral("mnuDream"), QStringLiteral("Весь сон…"),
+               QKeySequence(Qt::CTRL | Qt::Key_D), [this] { ShowDream(); });
+}
+
+QAction *MainWindow::addCommand(const QString &key, const QString &caption,
+                                const QKeySequence &shortcut, const std::function<void()> &handler)
+{
+    QAction *action = m_commandsMenu->addAction(caption);
+    action->setObjectName(key);
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    // Also a shortcut of the window itself, so the key works while the menu is closed.
+    addAction(action);
+    connect(action, &QAction::triggered, this, handler);
+    return action;
 }
 
 void MainWindow::updateWindowKeys()
@@ -536,6 +572,15 @@ void MainWindow::openViewer()
             };
         }
         context.selectedWord = [this] { return selectedListWord(); };
+        context.resolveWord = [this](const QString &word) -> std::optional<QString> {
+            const std::shared_ptr<const books::FormResolver> resolver =
+                m_dictionary ? m_dictionary->resolver() : nullptr;
+            if (!resolver)
+                return std::nullopt;
+            if (const std::optional<books::FormResolver::Match> match = resolver->resolve(word))
+                return match->headword;
+            return std::nullopt;
+        };
         context.litHasFocus = [this] { return m_litHasFocus; };
         context.mainTopTwips = platform::pixelsToTwips(y());
         context.executableBaseName = m_options.executableBaseName;
@@ -606,6 +651,41 @@ void MainWindow::ShowOptions()
     Q_EMIT optionsRequested();
 }
 
+void MainWindow::ShowDream()
+{
+    if (!m_dreamWindow) {
+        dream::DreamWindow::Context context;
+        if (DictionaryPane *dictionary = m_dictionary) {
+            context.books = [dictionary] {
+                return viewer::interpretationBooks(dictionary->catalogue());
+            };
+            context.resolver = [dictionary] { return dictionary->resolver(); };
+        } else {
+            context.books = [] { return std::vector<viewer::InterpretationBook>(); };
+            context.resolver = [] { return std::shared_ptr<const books::FormResolver>(); };
+        }
+        context.place = [this] { return m_location; };
+        m_dreamWindow = new dream::DreamWindow(std::move(context), this);
+        m_dreamWindow->setAttribute(Qt::WA_DeleteOnClose);
+        // A cross-reference the report has no section for is shown in the viewer.
+        connect(m_dreamWindow, &dream::DreamWindow::wordRequested, this,
+                [this](const QString &word) {
+                    m_litHasFocus = false;
+                    if (m_dictionary)
+                        m_dictionary->search(word);
+                    m_interpretAction->setChecked(true);
+                    ShowTolk();
+                    if (m_viewer)
+                        m_viewer->ShowInterpretation(word);
+                });
+    }
+    if (m_dreamWindow->isMinimized())
+        m_dreamWindow->showNormal();
+    m_dreamWindow->show();
+    m_dreamWindow->raise();
+    m_dreamWindow->activateWindow();
+}
+
 void MainWindow::ShowAbout()
 {
     if (!m_about) {
@@ -665,6 +745,7 @@ void MainWindow::connectDictionary()
     connect(d, &DictionaryPane::busyFinished, this, [this] { m_busyTimer->start(); });
     connect(d, &DictionaryPane::listModeChanged, this,
             [this](int button) { m_ordinaryList = button == 1; });
+    connect(d, &DictionaryPane::formFound, m_statusCaption, &StatusCaption::setNote);
 }
 
 void MainWindow::setLiteraturePane(viewer::LiteraturePane *pane)

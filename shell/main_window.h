@@ -11,6 +11,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QShortcut;
 class QTimer;
 
@@ -23,6 +24,10 @@ class TrayArea;
 
 namespace kelmor::calendar {
 class Calen;
+}
+
+namespace kelmor::dream {
+class DreamWindow;
 }
 
 namespace kelmor::viewer {
@@ -107,6 +112,8 @@ public:
     void ShowCalen();
     void ShowOptions();
     void ShowAbout();
+    // The "Весь сон" window (Ctrl+D): a whole dream read at once.
+    void ShowDream();
 
     // What the load read, for the windows that show and change it.
     bool toTrayOnClose() const { return m_toTrayOnClose; }
@@ -139,6 +146,11 @@ private:
     void buildCommandToolbar();
     void buildStatusBar();
     void buildWindowKeys();
+    void buildCommandsMenu();
+    // A command of the "Сервис" menu with its key, which works in the whole window whatever
+    // has the focus.
+    QAction *addCommand(const QString &key, const QString &caption, const QKeySequence &shortcut,
+                        const std::function<void()> &handler);
     void connectDictionary();
     void connectLiterature();
     // Enter in the window: the interpretation of the selected word, or the selected article
@@ -185,6 +197,8 @@ private:
     QPointer<platform::FormAbout> m_about;
     QPointer<viewer::Tolk> m_viewer;
     QPointer<calendar::Calen> m_calendar;
+    QPointer<dream::DreamWindow> m_dreamWindow;
+    QMenu *m_commandsMenu = nullptr;
     QString m_booksWarning;
 
     bool m_startingUp = false;

@@ -46,9 +46,16 @@ void StatusCaption::setFullText(const QString &text)
     refresh();
 }
 
+void StatusCaption::setNote(const QString &note)
+{
+    m_note = note;
+    refresh();
+}
+
 void StatusCaption::refresh()
 {
-    setToolTip(m_fullText);
+    const QString &shown = m_note.isEmpty() ? m_fullText : m_note;
+    setToolTip(m_note.isEmpty() ? m_fullText : m_note + QLatin1Char('\n') + m_fullText);
     // Characters that fit: the room from the label's left edge (after the selected word) to the
     // status image, 85 twips per character. The label ends where the image begins, so the inner
     // width is its right edge plus the image. Our font's characters are often wider than 85
@@ -58,23 +65,23 @@ void StatusCaption::refresh()
     const int inner = left + platform::pixelsToTwips(width()) + StatusImageTwips;
     int limit = WhatLong(inner, StatusImageTwips, left);
     const QFontMetrics metrics(font());
-    QString caption = IfLong(m_fullText, limit);
+    QString caption = IfLong(shown, limit);
     while (limit > 0 && metrics.horizontalAdvance(caption) > width())
-        caption = IfLong(m_fullText, --limit);
+        caption = IfLong(shown, --limit);
     setText(caption);
 }
 
 void StatusCaption::moveEvent(QMoveEvent *event)
 {
     QLabel::moveEvent(event);
-    if (!m_fullText.isEmpty())
+    if (!m_fullText.isEmpty() || !m_note.isEmpty())
         refresh();
 }
 
 void StatusCaption::resizeEvent(QResizeEvent *event)
 {
     QLabel::resizeEvent(event);
-    if (!m_fullText.isEmpty())
+    if (!m_fullText.isEmpty() || !m_note.isEmpty())
         refresh();
 }
 

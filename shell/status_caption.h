@@ -28,6 +28,10 @@ public:
 
     void setFullText(const QString &text);
     QString fullText() const { return m_fullText; }
+    // A note shown in place of the text until it is cleared with an empty note ("«змеи» →
+    // Змея": the search found the word through a form).
+    void setNote(const QString &note);
+    QString note() const { return m_note; }
     // Shortens the full text to the label's width.
     void refresh();
 
@@ -37,6 +41,7 @@ protected:
 
 private:
     QString m_fullText;
+    QString m_note;
 };
 
 } // namespace kelmor::shell

@@ -1,7 +1,9 @@
 // The main window with real book files: the "Tolk" command and its keys opening and closing the
 // viewer, the keys while the word list is empty, the pane switch and the shortened status
 // caption.
+#include "books/word_forms.h"
 #include "books/wordlist.h"
+#include "dream/dream_window.h"
 #include "platform/settings.h"
 #include "shell/dictionary_pane.h"
 #include "shell/main_window.h"
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
@@ -456,4 +459,49 @@ TEST_F(MainWindowBooksTest, TheLiteraturePaneOpensItsArticlesInTheViewer)
     QTest::keyClick(listView(), Qt::Key_Return);
     EXPECT_EQ(shownWord(), "Дом");
     EXPECT_TRUE(viewerWindow()->view()->toPlainText().contains("Про дом."));
+}
+
+TEST_F(MainWindowBooksTest, AWordInAnotherFormSelectsItsHeadwordAndTheCaptionSaysSo)
+{
+    if (!kelmor::books::WordForms::systemDictionary()->isAvailable())
+        GTEST_SKIP() << "the Russian Hunspell dictionary (hunspell-ru) is not installed";
+    const QString full = statusLabel()->toolTip();
+    // No headword begins with "лесами": the form "лес" finds Лес.
+    searchField()->setText(QStringLiteral("лесами"));
+    EXPECT_EQ(pane()->selectedWord(), "Лес");
+    EXPECT_TRUE(statusLabel()->text().startsWith("«лесами» → Лес"))
+        << statusLabel()->text().toStdString();
+    QTest::keyClick(searchField(), Qt::Key_Return);
+    ASSERT_TRUE(viewerOpen());
+    EXPECT_EQ(shownWord(), "Лес");
+
+    // Typing a word's own beginning again puts the ordinary caption back.
+    activateMain();
+    searchField()->setText(QStringLiteral("до"));
+    EXPECT_EQ(pane()->selectedWord(), "Дом");
+    EXPECT_EQ(statusLabel()->toolTip(), full);
+    EXPECT_FALSE(statusLabel()->text().contains("→"));
+    // A word no book knows in any form leaves the selection where it was.
+    searchField()->setText(QStringLiteral("шмяк"));
+    EXPECT_EQ(pane()->selectedWord(), "Дом");
+}
+
+TEST_F(MainWindowBooksTest, TheWholeDreamWindowOpensFromTheServiceMenuAndItsKey)
+{
+    auto *menu = window->findChild<QMenu *>("mnuCommands");
+    ASSERT_NE(menu, nullptr);
+    QAction *dream = window->findChild<QAction *>("mnuDream");
+    ASSERT_NE(dream, nullptr);
+    EXPECT_TRUE(menu->actions().contains(dream));
+    EXPECT_EQ(dream->text(), "Весь сон…");
+    QTest::keyClick(listView(), Qt::Key_D, Qt::ControlModifier);
+    auto *window1 = window->findChild<kelmor::dream::DreamWindow *>();
+    ASSERT_NE(window1, nullptr);
+    EXPECT_TRUE(window1->isVisible());
+    // Asked again, the same window comes forward.
+    dream->trigger();
+    EXPECT_EQ(window->findChildren<kelmor::dream::DreamWindow *>().size(), 1);
+    // Leaving the tray closes it, like the other secondary windows.
+    window->FromTray();
+    EXPECT_FALSE(window1->isVisible());
 }
