@@ -50,6 +50,8 @@ public:
     // The system's Russian dictionary (findRussianDictionary()).
     static std::shared_ptr<WordForms> systemDictionary();
 
+    // The dictionary's files as given (whether or not they load).
+    const std::optional<HunspellDictionary> &dictionary() const { return m_dictionary; }
     // True when the dictionary loaded; loads it.
     bool isAvailable() const;
     // Why the dictionary is not used (for diagnostics; never shown as an error), or empty.

@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libcups2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libhunspell-dev hunspell-ru
+    libhunspell-dev hunspell-ru libsqlite3-dev
     clang libclang-rt-14-dev clang-format
     python3 python3-ephem python3-fonttools
     mdbtools unrtf poppler-utils fonts-liberation unicode-data
