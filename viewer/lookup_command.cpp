@@ -135,7 +135,7 @@ int runLookupCommand(const QStringList &args)
     return 0;
 }
 
-int loadCommandCatalogue(books::Catalogue &catalogue)
+int loadCommandCatalogue(books::Catalogue &catalogue, const QString &command)
 {
     const QString booksPath = platform::BooksPath();
     const platform::SettingsStore settings;
@@ -146,7 +146,7 @@ int loadCommandCatalogue(books::Catalogue &catalogue)
     // Books that carry the marker but could not be opened: said before anything else, so that
     // a missing book's interpretation is not taken for the whole answer.
     for (const books::Catalogue::SkippedBook &skipped : loaded.skipped)
-        writeTo(stderr, (QStringLiteral("kelmor lookup: сонник «") +
+        writeTo(stderr, (command + QStringLiteral(": сонник «") +
                          QDir(booksPath).filePath(skipped.fileName) +
                          QStringLiteral("» пропущен: ") + skipped.reason + u'\n')
                             .toUtf8());

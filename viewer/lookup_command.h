@@ -24,8 +24,10 @@ int runLookupCommand(const QStringList &args);
 
 // Loads the catalogue of the books folder with the stored enabled states, for a terminal
 // command: 0, or the exit status 2 after the Russian message on standard error when there are
-// no books to read.
-int loadCommandCatalogue(books::Catalogue &catalogue);
+// no books to read. Books that could not be opened are named on standard error after the
+// command's name.
+int loadCommandCatalogue(books::Catalogue &catalogue,
+                         const QString &command = QStringLiteral("kelmor lookup"));
 
 // The document as terminal text: markers and hidden characters left out, CR LF as a newline,
 // with ANSI styles when `ansi` is set.
