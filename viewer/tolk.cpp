@@ -195,7 +195,7 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
     connect(button(QStringLiteral("Copy")), &QToolButton::clicked, this, &Tolk::copyToClipboard);
     connect(button(QStringLiteral("find")), &QToolButton::clicked, this, &Tolk::ShowFind);
 
-    // `Text2`: the frame around the view.
+    // The frame around the view.
     m_frame = new QFrame(this);
     m_frame->setObjectName(QStringLiteral("Text2"));
     m_frame->setFrameShape(QFrame::StyledPanel);
