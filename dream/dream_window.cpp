@@ -101,14 +101,9 @@ DreamWindow::DreamWindow(Context context, QWidget *owner)
          &DreamWindow::showFind},
     };
     for (const auto &spec : buttons) {
-        auto *b = new QToolButton(toolbar);
-        b->setObjectName(QString::fromLatin1(spec.key));
-        b->setText(QString::fromUtf16(spec.caption));
-        b->setToolTip(QString::fromUtf16(spec.tip));
-        b->setIcon(style()->standardIcon(spec.icon));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setFocusPolicy(Qt::NoFocus);
-        toolbar->addWidget(b);
+        QToolButton *b = viewer::addViewButton(toolbar, QString::fromLatin1(spec.key),
+                                               QString::fromUtf16(spec.caption),
+                                               QString::fromUtf16(spec.tip), spec.icon);
         connect(b, &QToolButton::clicked, this, spec.slot);
     }
 

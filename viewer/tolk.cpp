@@ -162,17 +162,10 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
         {u"Копировать", "Copy", u"Скопировать в буфер (Ctrl+C)", QStyle::SP_FileDialogContentsView},
         {u"Найти", "find", u"Искать в тексте (F3)", QStyle::SP_FileDialogDetailedView},
     };
-    for (const ButtonSpec &spec : specs) {
-        auto *b = new QToolButton(m_toolbar);
-        b->setObjectName(QString::fromLatin1(spec.key));
-        b->setText(QString::fromUtf16(spec.caption));
-        b->setToolTip(QString::fromUtf16(spec.tip));
-        b->setIcon(style()->standardIcon(spec.icon));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setFocusPolicy(Qt::NoFocus);
-        m_toolbar->addWidget(b);
-        m_buttons.append(b);
-    }
+    for (const ButtonSpec &spec : specs)
+        m_buttons.append(addViewButton(m_toolbar, QString::fromLatin1(spec.key),
+                                       QString::fromUtf16(spec.caption),
+                                       QString::fromUtf16(spec.tip), spec.icon));
     m_backMenu = new QMenu(this);
     button(QStringLiteral("Back"))->setMenu(m_backMenu);
     connect(m_backMenu, &QMenu::triggered, this, &Tolk::backMenuTriggered);

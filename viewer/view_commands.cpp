@@ -10,8 +10,24 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace kelmor::viewer {
+
+QToolButton *addViewButton(QToolBar *toolbar, const QString &key, const QString &caption,
+                           const QString &tip, QStyle::StandardPixmap icon)
+{
+    auto *button = new QToolButton(toolbar);
+    button->setObjectName(key);
+    button->setText(caption);
+    button->setToolTip(tip);
+    button->setIcon(toolbar->style()->standardIcon(icon));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setFocusPolicy(Qt::NoFocus);
+    toolbar->addWidget(button);
+    return button;
+}
 
 bool ctrlOnly(const QKeyEvent *event)
 {

@@ -4,14 +4,22 @@
 // copy, print and find, and the modifier tests of their keys.
 
 #include <QPointer>
+#include <QStyle>
 
 class QKeyEvent;
+class QToolBar;
+class QToolButton;
 class QWidget;
 
 namespace kelmor::viewer {
 
 class InterpretationView;
 class SearchForm;
+
+// A button of a view's toolbar: caption beside its icon, the tooltip naming its key, never taking
+// the focus from the view.
+QToolButton *addViewButton(QToolBar *toolbar, const QString &key, const QString &caption,
+                           const QString &tip, QStyle::StandardPixmap icon);
 
 // Ctrl alone, or no modifier at all (the keypad's flag aside).
 bool ctrlOnly(const QKeyEvent *event);
