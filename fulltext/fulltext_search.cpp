@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QThread>
 
+#include <algorithm>
+
 namespace kelmor::fulltext {
 
 namespace {
@@ -59,10 +61,33 @@ void FulltextSearch::setBooks(std::vector<FulltextBook> books)
     Q_EMIT booksChanged();
 }
 
+bool FulltextSearch::isComplete() const
+{
+    if (!m_index || m_rebuildNext)
+        return false;
+    try {
+        const QStringList indexedList = m_index->indexedKeys();
+        if (indexedList.size() != qsizetype(m_books.size()))
+            return false; // books to drop, or to index
+        const QSet<QString> indexed(indexedList.cbegin(), indexedList.cend());
+        return std::all_of(m_books.cbegin(), m_books.cend(), [&indexed](const FulltextBook &b) {
+            return indexed.contains(platform::bookCacheKey(b.path));
+        });
+    } catch (const SqliteError &) {
+        return false; // the worker finds out what is wrong
+    }
+}
+
 void FulltextSearch::start()
 {
     if (m_worker)
         return;
+    if (isComplete()) {
+        // Nothing to do: no worker, no progress bar.
+        m_progress = {int(m_books.size()), int(m_books.size()), 0, 0};
+        Q_EMIT progressChanged();
+        return;
+    }
     m_stopRequested = false;
     std::vector<Job> jobs;
     for (const bool enabled : {true, false})

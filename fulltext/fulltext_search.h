@@ -112,6 +112,8 @@ private:
     void runWorker(std::vector<Job> jobs, QStringList allPaths,
                    std::shared_ptr<FulltextIndex> index, bool rebuild);
     void onWorkerEnded();
+    // Every book has its index under its current key, and no other index is kept.
+    bool isComplete() const;
     void restartAfterDamage();
 
     Options m_options;

@@ -104,11 +104,6 @@ FulltextWindow::FulltextWindow(FulltextSearch &search, QWidget *owner)
                                         new SnippetDelegate(m_results));
     m_results->header()->setStretchLastSection(true);
     m_results->header()->setSectionsMovable(false);
-    m_results->setColumnWidth(FulltextResultsModel::HeadwordColumn,
-                              fontMetrics().horizontalAdvance(QStringLiteral("Стоячая вода__")));
-    m_results->setColumnWidth(
-        FulltextResultsModel::BookColumn,
-        fontMetrics().horizontalAdvance(QStringLiteral("Психологический сонник")));
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("FulltextProgress"));
@@ -181,6 +176,7 @@ void FulltextWindow::searchNow()
     m_searchedOnce = true;
     if (m_model->rowCount() > 0)
         m_results->setCurrentIndex(m_model->index(0, 0));
+    fitColumns();
     m_status->setText(answerStatus(text, answer, m_search.isIndexing(), m_search.progress()));
     updateProgress();
     Q_EMIT resultsShown();
@@ -196,6 +192,19 @@ void FulltextWindow::refresh()
     searchNow();
     if (const int row = m_model->rowOf(headword, book); row >= 0)
         m_results->setCurrentIndex(m_model->index(row, 0));
+}
+
+void FulltextWindow::fitColumns()
+{
+    // The headword and the book as wide as they are, up to a third of the view each; the
+    // snippet takes the rest.
+    const int most = std::max(80, m_results->viewport()->width() / 3);
+    for (const int column :
+         {FulltextResultsModel::HeadwordColumn, FulltextResultsModel::BookColumn}) {
+        m_results->resizeColumnToContents(column);
+        if (m_results->columnWidth(column) > most)
+            m_results->setColumnWidth(column, most);
+    }
 }
 
 void FulltextWindow::updateProgress()

@@ -50,6 +50,7 @@ protected:
 private:
     void refresh();
     void updateProgress();
+    void fitColumns();
 
     FulltextSearch &m_search;
     QLineEdit *m_field = nullptr;

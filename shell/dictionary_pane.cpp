@@ -244,12 +244,17 @@ void DictionaryPane::setWordForms(std::shared_ptr<const books::WordForms> forms)
         rebuildResolver();
 }
 
-void DictionaryPane::rebuildResolver()
+std::shared_ptr<const books::WordForms> DictionaryPane::wordForms()
 {
     if (!m_forms)
         m_forms = books::WordForms::systemDictionary();
+    return m_forms;
+}
+
+void DictionaryPane::rebuildResolver()
+{
     auto resolver =
-        std::make_shared<const books::FormResolver>(books::headwordsOf(*m_words), m_forms);
+        std::make_shared<const books::FormResolver>(books::headwordsOf(*m_words), wordForms());
     // The index of the headwords' forms is built off the user interface thread; a search that
     // needs it first waits for it.
     QThreadPool::globalInstance()->start([resolver] { resolver->prepare(); });

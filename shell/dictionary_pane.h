@@ -77,6 +77,9 @@ public:
     // The dictionary forms of words (the system's Russian dictionary; none without it). Tests
     // give their own before LoadBooks.
     void setWordForms(std::shared_ptr<const books::WordForms> forms);
+    // The dictionary forms in use (the system's Russian dictionary unless given), also for the
+    // search inside the interpretations.
+    std::shared_ptr<const books::WordForms> wordForms();
     // The resolver from a word in any form to a headword of the current list; made anew with
     // each rebuild, its index built on a worker thread.
     std::shared_ptr<const books::FormResolver> resolver() const { return m_resolver; }

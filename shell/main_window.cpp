@@ -3,6 +3,8 @@
 #include "calendar/calen.h"
 #include "calendar/location_settings.h"
 #include "dream/dream_window.h"
+#include "fulltext/fulltext_search.h"
+#include "fulltext/fulltext_window.h"
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
@@ -110,7 +112,11 @@ MainWindow::MainWindow(platform::SettingsStore &store, Options options, QWidget 
     buildUi();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The search window reads the search: it goes first.
+    delete m_fulltextWindow;
+}
 
 void MainWindow::buildUi()
 {
@@ -162,9 +168,16 @@ void MainWindow::buildUi()
             m_calendar->close();
         if (m_dreamWindow)
             m_dreamWindow->close();
+        if (m_fulltextWindow)
+            m_fulltextWindow->close();
     };
     connect(this, &MainWindow::secondaryWindowsClosing, this, closeSecondaryWindows);
     connect(this, &MainWindow::windowsUnloading, this, closeSecondaryWindows);
+    // The end of the program stops the indexing; the books done stay in the cache.
+    connect(this, &MainWindow::windowsUnloading, this, [this] {
+        if (m_fulltext)
+            m_fulltext->stop();
+    });
 }
 
 void MainWindow::buildCommandToolbar()
@@ -286,6 +299,8 @@ void MainWindow::buildCommandsMenu()
 {
     addCommand(QStringLiteral("mnuDream"), QStringLiteral("Весь сон…"),
                QKeySequence(Qt::CTRL | Qt::Key_D), [this] { ShowDream(); });
+    addCommand(QStringLiteral("mnuFulltext"), QStringLiteral("Поиск по толкованиям…"),
+               QKeySequence(Qt::CTRL | Qt::Key_F), [this] { ShowFulltext(); });
 }
 
 QAction *MainWindow::addCommand(const QString &key, const QString &caption,
@@ -668,22 +683,52 @@ void MainWindow::ShowDream()
         m_dreamWindow = new dream::DreamWindow(std::move(context), this);
         m_dreamWindow->setAttribute(Qt::WA_DeleteOnClose);
         // A cross-reference the report has no section for is shown in the viewer.
-        connect(m_dreamWindow, &dream::DreamWindow::wordRequested, this,
-                [this](const QString &word) {
-                    m_litHasFocus = false;
-                    if (m_dictionary)
-                        m_dictionary->search(word);
-                    m_interpretAction->setChecked(true);
-                    ShowTolk();
-                    if (m_viewer)
-                        m_viewer->ShowInterpretation(word);
-                });
+        connect(m_dreamWindow, &dream::DreamWindow::wordRequested, this, &MainWindow::showHeadword);
     }
     if (m_dreamWindow->isMinimized())
         m_dreamWindow->showNormal();
     m_dreamWindow->show();
     m_dreamWindow->raise();
     m_dreamWindow->activateWindow();
+}
+
+void MainWindow::ShowFulltext()
+{
+    if (!m_fulltext) {
+        fulltext::FulltextSearch::Options options;
+        if (m_dictionary)
+            options.forms = m_dictionary->wordForms();
+        m_fulltext = new fulltext::FulltextSearch(std::move(options), this);
+        if (DictionaryPane *dictionary = m_dictionary) {
+            m_fulltext->setBooks(fulltext::fulltextBooks(dictionary->catalogue()));
+            connect(&dictionary->catalogue(), &books::Catalogue::enabledChanged, m_fulltext,
+                    [this, dictionary] {
+                        m_fulltext->setBooks(fulltext::fulltextBooks(dictionary->catalogue()));
+                    });
+        }
+    }
+    m_fulltext->start();
+    if (!m_fulltextWindow) {
+        m_fulltextWindow = new fulltext::FulltextWindow(*m_fulltext, this);
+        connect(m_fulltextWindow, &fulltext::FulltextWindow::headwordRequested, this,
+                &MainWindow::showHeadword);
+    }
+    if (m_fulltextWindow->isMinimized())
+        m_fulltextWindow->showNormal();
+    m_fulltextWindow->show();
+    m_fulltextWindow->raise();
+    m_fulltextWindow->activateWindow();
+}
+
+void MainWindow::showHeadword(const QString &word)
+{
+    m_litHasFocus = false;
+    if (m_dictionary)
+        m_dictionary->search(word);
+    m_interpretAction->setChecked(true);
+    ShowTolk();
+    if (m_viewer)
+        m_viewer->ShowInterpretation(word);
 }
 
 void MainWindow::ShowAbout()

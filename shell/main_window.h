@@ -30,6 +30,11 @@ namespace kelmor::dream {
 class DreamWindow;
 }
 
+namespace kelmor::fulltext {
+class FulltextSearch;
+class FulltextWindow;
+} // namespace kelmor::fulltext
+
 namespace kelmor::viewer {
 class LiteraturePane;
 class Tolk;
@@ -114,6 +119,11 @@ public:
     void ShowAbout();
     // The "Весь сон" window (Ctrl+D): a whole dream read at once.
     void ShowDream();
+    // The "Поиск по толкованиям" window (Ctrl+F): the articles whose text holds the words. The
+    // first use starts indexing the books; every use picks up books changed since.
+    void ShowFulltext();
+    // The search behind that window, made on first use; null before.
+    fulltext::FulltextSearch *fulltextSearch() const { return m_fulltext; }
 
     // What the load read, for the windows that show and change it.
     bool toTrayOnClose() const { return m_toTrayOnClose; }
@@ -173,6 +183,8 @@ private:
     void openViewer();
     void closeViewer();
     void releaseInterpretation();
+    // A headword asked for by another window: selected in the list and shown in the viewer.
+    void showHeadword(const QString &word);
     // The word list's selected word; none without a selection.
     std::optional<QString> selectedListWord() const;
 
@@ -198,6 +210,8 @@ private:
     QPointer<viewer::Tolk> m_viewer;
     QPointer<calendar::Calen> m_calendar;
     QPointer<dream::DreamWindow> m_dreamWindow;
+    fulltext::FulltextSearch *m_fulltext = nullptr;
+    QPointer<fulltext::FulltextWindow> m_fulltextWindow;
     QMenu *m_commandsMenu = nullptr;
     QString m_booksWarning;
 

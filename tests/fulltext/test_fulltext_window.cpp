@@ -7,6 +7,7 @@
 #include "fulltext/fulltext_search.h"
 #include "fulltext/fulltext_window.h"
 #include "support/book_fixture.h"
+#include "viewer/dark_theme.h"
 
 #include <QFile>
 #include <QLabel>
@@ -192,6 +193,42 @@ TEST_F(FulltextWindowTest, EnterAndADoubleClickAskForTheHeadword)
     // Esc closes the window.
     QTest::keyClick(list, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(FulltextWindowTest, SnippetsTakeTheViewsColoursSelectedOrNot)
+{
+    const kelmor::viewer::testing::DarkTheme dark;
+    const auto search = makeSearch();
+    search->start();
+    waitForIndexing(*search);
+    FulltextWindow window(*search);
+    window.resize(760, 300);
+    window.show();
+    window.setQueryText("змеи");
+    window.searchNow();
+    ASSERT_EQ(window.model()->rowCount(), 2);
+    auto *list = window.findChild<QTreeView *>("FulltextResults");
+    list->setCurrentIndex(window.model()->index(0, 0)); // the first row selected
+    const QImage shot = list->viewport()->grab().toImage();
+    const auto grays = [&](int row) {
+        const QRect cell =
+            list->visualRect(window.model()->index(row, FulltextResultsModel::SnippetColumn));
+        std::vector<int> out;
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= std::min(cell.right(), shot.width() - 1); ++x)
+                out.push_back(qGray(shot.pixel(x, y)));
+        return out;
+    };
+    const auto count = [](const std::vector<int> &v, auto pred) {
+        return std::count_if(v.begin(), v.end(), pred);
+    };
+    // Not selected: light letters on the dark base, nothing darker than the base.
+    const std::vector<int> plain = grays(1);
+    EXPECT_GT(count(plain, [](int g) { return g > 0xb0; }), 20);
+    EXPECT_EQ(count(plain, [](int g) { return g < 0x14; }), 0);
+    // Selected: the theme's dark selected text on its light highlight.
+    const std::vector<int> selected = grays(0);
+    EXPECT_GT(count(selected, [](int g) { return g < 0x40; }), 20);
 }
 
 TEST_F(FulltextWindowTest, OnlyTheEnabledBooksAreSearched)

@@ -4,6 +4,9 @@
 #include "books/word_forms.h"
 #include "books/wordlist.h"
 #include "dream/dream_window.h"
+#include "fulltext/fulltext_model.h"
+#include "fulltext/fulltext_search.h"
+#include "fulltext/fulltext_window.h"
 #include "platform/settings.h"
 #include "shell/dictionary_pane.h"
 #include "shell/main_window.h"
@@ -18,12 +21,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -504,4 +509,50 @@ TEST_F(MainWindowBooksTest, TheWholeDreamWindowOpensFromTheServiceMenuAndItsKey)
     // Leaving the tray closes it, like the other secondary windows.
     window->FromTray();
     EXPECT_FALSE(window1->isVisible());
+}
+
+TEST_F(MainWindowBooksTest, TheSearchInsideTheInterpretationsOpensWithItsKeyAndShowsAHeadword)
+{
+    QTemporaryDir cache;
+    struct CacheHome
+    {
+        QByteArray old = qgetenv("XDG_CACHE_HOME");
+        ~CacheHome() { qputenv("XDG_CACHE_HOME", old); }
+    } restore;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    auto *menu = window->findChild<QMenu *>("mnuCommands");
+    QAction *command = window->findChild<QAction *>("mnuFulltext");
+    ASSERT_NE(command, nullptr);
+    EXPECT_TRUE(menu->actions().contains(command));
+    EXPECT_EQ(command->text(), "Поиск по толкованиям…");
+    QTest::keyClick(listView(), Qt::Key_F, Qt::ControlModifier);
+    auto *searchWindow = window->findChild<kelmor::fulltext::FulltextWindow *>();
+    ASSERT_NE(searchWindow, nullptr);
+    EXPECT_TRUE(searchWindow->isVisible());
+    kelmor::fulltext::FulltextSearch *search = window->fulltextSearch();
+    ASSERT_NE(search, nullptr);
+    if (search->isIndexing()) {
+        QSignalSpy finished(search, &kelmor::fulltext::FulltextSearch::indexingFinished);
+        ASSERT_TRUE(finished.wait(30000));
+    }
+    EXPECT_TRUE(QFile::exists(cache.filePath("kelmor/fulltext.sqlite")));
+
+    searchWindow->setQueryText(QStringLiteral("воды"));
+    searchWindow->searchNow();
+    ASSERT_EQ(searchWindow->model()->rowCount(), 2);
+    // A book turned off in the main window is no longer searched.
+    bookButton(1)->trigger();
+    EXPECT_EQ(searchWindow->model()->rowCount(), 1);
+    bookButton(1)->trigger();
+    ASSERT_EQ(searchWindow->model()->rowCount(), 2);
+
+    searchWindow->openRow(0);
+    ASSERT_TRUE(viewerOpen());
+    EXPECT_EQ(shownWord(), "Вода");
+    EXPECT_EQ(pane()->selectedWord(), "Вода");
+    // Asked again, the same window comes forward; leaving the tray closes it.
+    command->trigger();
+    EXPECT_EQ(window->findChildren<kelmor::fulltext::FulltextWindow *>().size(), 1);
+    window->FromTray();
+    EXPECT_FALSE(searchWindow->isVisible());
 }
