@@ -37,9 +37,44 @@ struct RebuildNeeded
     QString reason;
 };
 
+// A book's index: the FTS5 table book_<id> over the view book_<id>_view of its articles, kept
+// in book_<id>_text compressed as the books keep them (the view reads them back through
+// kArticleText), so the cache holds a book's text at about its size in the book.
 QByteArray tableOf(qint64 id)
 {
     return "book_" + QByteArray::number(id);
+}
+
+constexpr char kArticleText[] = "kelmor_article_text";
+
+// kArticleText(stored): the text of an article as book_<id>_text keeps it (the stored value's
+// Windows-1251 bytes), UTF-8. Malformed bytes give some text, never more than the codec's
+// bounded output; a value that is not a blob means the cache is damaged.
+void articleText(sqlite3_context *context, int, sqlite3_value **values)
+{
+    if (sqlite3_value_type(values[0]) != SQLITE_BLOB) {
+        sqlite3_result_error_code(context, SQLITE_CORRUPT);
+        return;
+    }
+    const auto *bytes = static_cast<const char *>(sqlite3_value_blob(values[0]));
+    const int size = sqlite3_value_bytes(values[0]);
+    try {
+        const std::u16string text =
+            books::DecompressText(books::fromCp1251(std::string_view(bytes ? bytes : "", size)));
+        const QByteArray utf8 = QString::fromStdU16String(text).toUtf8();
+        sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    } catch (const std::bad_alloc &) {
+        sqlite3_result_error_nomem(context);
+    }
+}
+
+void dropBook(SqliteConnection &db, qint64 id)
+{
+    const QByteArray table = tableOf(id);
+    db.exec(QByteArray("DROP TABLE IF EXISTS " + table + ";DROP VIEW IF EXISTS " + table +
+                       "_view;DROP TABLE IF EXISTS " + table + "_text")
+                .constData());
+    db.prepare("DELETE FROM books WHERE id = ?1").bind(1, id).run();
 }
 
 quint32 bigEndian(const QByteArray &bytes, int at, int size)
@@ -232,6 +267,9 @@ void FulltextIndex::connect(const QString &name, const QString &identity)
     sqlite3_busy_handler(m_db->handle(), &FulltextIndex::onBusy, this);
     m_busyLimitMs = m_lockWaitMs;
     registerFormsTokenizer(*m_db, m_tokens.get());
+    m_db->check(sqlite3_create_function_v2(m_db->handle(), kArticleText, 1,
+                                           SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                           &articleText, nullptr, nullptr, nullptr));
 
     const auto single = [this](const char *sql) {
         SqliteStatement statement = m_db->prepare(sql);
@@ -359,8 +397,7 @@ void FulltextIndex::dropBooksExcept(const QStringList &keys)
             return; // another instance writes: the next use drops them
         try {
             std::lock_guard lock(m_mutex);
-            m_db->exec(QByteArray("DROP TABLE IF EXISTS " + tableOf(id)).constData());
-            m_db->prepare("DELETE FROM books WHERE id = ?1").bind(1, id).run();
+            dropBook(*m_db, id);
         } catch (...) {
             finishWrite(false);
             throw;
@@ -400,7 +437,8 @@ FulltextIndex::IndexReport FulltextIndex::indexBook(const QString &path, const Q
         return report;
     }
     try {
-        std::optional<SqliteStatement> insert;
+        std::optional<SqliteStatement> store;  // the article's text, compressed
+        std::optional<SqliteStatement> insert; // its words
         qint64 id = 0;
         {
             std::lock_guard lock(m_mutex);
@@ -414,10 +452,8 @@ FulltextIndex::IndexReport FulltextIndex::indexBook(const QString &path, const Q
                 same.bind(1, path);
                 while (same.step())
                     earlier.push_back(same.integer(0));
-                for (qint64 old : earlier) {
-                    m_db->exec(QByteArray("DROP TABLE IF EXISTS " + tableOf(old)).constData());
-                    m_db->prepare("DELETE FROM books WHERE id = ?1").bind(1, old).run();
-                }
+                for (qint64 old : earlier)
+                    dropBook(*m_db, old);
                 m_db->prepare("INSERT INTO books(cache_key, path, title, articles) "
                               "VALUES(?1, ?2, ?3, 0)")
                     .bind(1, key)
@@ -425,12 +461,19 @@ FulltextIndex::IndexReport FulltextIndex::indexBook(const QString &path, const Q
                     .bind(3, title)
                     .run();
                 id = m_db->lastInsertRowid();
-                m_db->exec(QByteArray("CREATE VIRTUAL TABLE " + tableOf(id) +
-                                      " USING fts5(headword UNINDEXED, body, tokenize='" +
-                                      kTokenizerName + "')")
-                               .constData());
-                insert.emplace(m_db->prepare("INSERT INTO " + tableOf(id) +
-                                             "(headword, body) VALUES(?1, ?2)"));
+                const QByteArray t = tableOf(id);
+                m_db->exec(
+                    QByteArray("CREATE TABLE " + t + "_text(id INTEGER PRIMARY KEY, " +
+                               "headword TEXT NOT NULL, body BLOB NOT NULL);" + "CREATE VIEW " + t +
+                               "_view AS SELECT id, headword, " + kArticleText +
+                               "(body) AS body FROM " + t + "_text;" + "CREATE VIRTUAL TABLE " + t +
+                               " USING fts5(headword UNINDEXED, body, content='" + t +
+                               "_view', content_rowid='id', tokenize='" + kTokenizerName + "')")
+                        .constData());
+                store.emplace(
+                    m_db->prepare("INSERT INTO " + t + "_text(headword, body) VALUES(?1, ?2)"));
+                insert.emplace(m_db->prepare("INSERT INTO " + t +
+                                             "(rowid, headword, body) VALUES(?1, ?2, ?3)"));
             }
         }
         if (report.outcome == Outcome::AlreadyIndexed) {
@@ -446,15 +489,23 @@ FulltextIndex::IndexReport FulltextIndex::indexBook(const QString &path, const Q
             if (headword && stored && !headword->empty()) {
                 const std::u16string body = books::DecompressText(*stored);
                 if (!body.empty()) {
+                    // Decoded text always has its Windows-1251 bytes; so does its coding.
+                    const std::optional<std::string> kept =
+                        books::toCp1251(books::CompressText(body));
+                    const QString word = QString::fromStdU16String(*headword);
                     std::lock_guard lock(m_mutex);
-                    insert->bind(1, QString::fromStdU16String(*headword))
-                        .bind(2, QString::fromStdU16String(body))
+                    store->bind(1, word).bindBlob(2, QByteArrayView(*kept)).run();
+                    store->reset();
+                    insert->bind(1, m_db->lastInsertRowid())
+                        .bind(2, word)
+                        .bind(3, QString::fromStdU16String(body))
                         .run();
                     insert->reset();
                     ++report.articles;
                 }
             }
             if (progress && done % kProgressEvery == 0 && !progress(done, total)) {
+                store.reset();
                 insert.reset();
                 finishWrite(false);
                 report.outcome = Outcome::Stopped;
@@ -462,6 +513,7 @@ FulltextIndex::IndexReport FulltextIndex::indexBook(const QString &path, const Q
                 return report;
             }
         }
+        store.reset();
         insert.reset();
         {
             std::lock_guard lock(m_mutex);

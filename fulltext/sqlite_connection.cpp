@@ -104,6 +104,13 @@ SqliteStatement &SqliteStatement::bind(int index, const QByteArray &utf8)
     return *this;
 }
 
+SqliteStatement &SqliteStatement::bindBlob(int index, QByteArrayView bytes)
+{
+    m_connection->check(
+        sqlite3_bind_blob(m_statement, index, bytes.data(), int(bytes.size()), SQLITE_TRANSIENT));
+    return *this;
+}
+
 SqliteStatement &SqliteStatement::bindPointer(int index, void *pointer, const char *type)
 {
     m_connection->check(sqlite3_bind_pointer(m_statement, index, pointer, type, nullptr));

@@ -76,6 +76,7 @@ public:
     SqliteStatement &bind(int index, qint64 value);
     SqliteStatement &bind(int index, const QString &text);
     SqliteStatement &bind(int index, const QByteArray &utf8);
+    SqliteStatement &bindBlob(int index, QByteArrayView bytes);
     // A pointer for an extension that asks for one by its type name (not owned).
     SqliteStatement &bindPointer(int index, void *pointer, const char *type);
 

@@ -107,7 +107,7 @@ WordTokens::WordTokens(std::shared_ptr<const books::WordForms> forms)
 
 WordTokens::~WordTokens() = default;
 
-const std::vector<QByteArray> &WordTokens::tokensOf(QStringView word)
+const std::vector<QByteArray> &WordTokens::cachedTokens(QStringView word)
 {
     if (word.isEmpty() || word.size() > kMaxWordLength)
         return m_none;
@@ -135,7 +135,7 @@ int WordTokens::tokenize(const char *text, int bytes, void *context, TokenSink s
     decodeUtf8(reinterpret_cast<const unsigned char *>(text), bytes, decoded, offsets);
     for (const books::TextWord &word : books::splitWords(decoded)) {
         const std::vector<QByteArray> &tokens =
-            tokensOf(QStringView(decoded).mid(word.start, word.length));
+            cachedTokens(QStringView(decoded).mid(word.start, word.length));
         const int start = offsets[std::size_t(word.start)];
         const int end = offsets[std::size_t(word.start + word.length)];
         for (std::size_t i = 0; i < tokens.size(); ++i) {

@@ -43,7 +43,7 @@ public:
 
     // The tokens of one word, UTF-8: the word itself first, then its forms, each once. Empty
     // for a word too long. Not thread-safe: one thread at a time.
-    const std::vector<QByteArray> &tokensOf(QStringView word);
+    std::vector<QByteArray> tokensOf(QStringView word) { return cachedTokens(word); }
 
     // Receives one token: flags 0 for a word's first token, 1 (FTS5_TOKEN_COLOCATED) for the
     // forms at its place; the byte range of the word in the text. A result other than 0 stops.
@@ -55,6 +55,9 @@ public:
     int tokenize(const char *text, int bytes, void *context, TokenSink sink);
 
 private:
+    // The same from the cache; valid until the next call.
+    const std::vector<QByteArray> &cachedTokens(QStringView word);
+
     std::unique_ptr<books::FormResolver> m_keys;
     QHash<QString, std::vector<QByteArray>> m_cache;
     std::vector<QByteArray> m_none;
