@@ -179,9 +179,10 @@ QString FulltextHit::snippetHtml() const
 // ---------------------------------------------------------------------------------------------
 
 FulltextIndex::FulltextIndex(QString file, std::shared_ptr<const books::WordForms> forms,
-                             int lockWaitMs)
+                             const Options &options)
     : m_file(std::move(file))
-    , m_lockWaitMs(lockWaitMs)
+    , m_lockWaitMs(options.lockWaitMs)
+    , m_stop(options.stop)
     , m_tokens(std::make_unique<WordTokens>(forms ? std::move(forms)
                                                   : std::make_shared<const books::WordForms>()))
 {
@@ -196,7 +197,7 @@ int FulltextIndex::onBusy(void *index, int count)
 {
     constexpr int kStepMs = 10;
     const auto *self = static_cast<const FulltextIndex *>(index);
-    if (count * kStepMs >= self->m_busyLimitMs)
+    if (count * kStepMs >= self->m_busyLimitMs || self->stopping())
         return 0;
     sqlite3_sleep(kStepMs);
     return 1;
@@ -208,8 +209,7 @@ std::shared_ptr<FulltextIndex> FulltextIndex::open(const Options &options)
         options.forms ? options.forms : std::make_shared<const books::WordForms>();
     const QString identity = formsIdentity(*forms);
     const auto inMemory = [&](const QString &note) {
-        std::shared_ptr<FulltextIndex> index(
-            new FulltextIndex(QString(), forms, options.lockWaitMs));
+        std::shared_ptr<FulltextIndex> index(new FulltextIndex(QString(), forms, options));
         index->connect(QStringLiteral(":memory:"), identity);
         index->m_note = note;
         return index;
@@ -234,7 +234,7 @@ std::shared_ptr<FulltextIndex> FulltextIndex::open(const Options &options)
             QStringLiteral("Кэш поиска «%1» повреждён (%2) и построен заново.").arg(file, problem);
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
-        std::shared_ptr<FulltextIndex> index(new FulltextIndex(file, forms, options.lockWaitMs));
+        std::shared_ptr<FulltextIndex> index(new FulltextIndex(file, forms, options));
         try {
             index->connect(file, identity);
             index->m_note = note;
@@ -343,7 +343,7 @@ bool FulltextIndex::beginWrite(const std::function<bool()> &shouldStop)
                     throw;
             }
         }
-        if (waited.elapsed() >= m_lockWaitMs || (shouldStop && shouldStop()))
+        if (waited.elapsed() >= m_lockWaitMs || stopping() || (shouldStop && shouldStop()))
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -433,7 +433,7 @@ FulltextIndex::IndexReport FulltextIndex::indexBook(const QString &path, const Q
         return stopped;
     };
     if (!beginWrite(shouldStop)) {
-        report.outcome = stopped ? Outcome::Stopped : Outcome::Locked;
+        report.outcome = stopped || stopping() ? Outcome::Stopped : Outcome::Locked;
         return report;
     }
     try {

@@ -21,6 +21,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -86,6 +87,8 @@ public:
         int lockWaitMs = kDefaultLockWaitMs;
         // Delete the file and start anew (it was found damaged while in use).
         bool rebuild = false;
+        // Once set, no wait for another instance's lock goes on (the program is ending).
+        const std::atomic<bool> *stop = nullptr;
     };
 
     // Opens the index, never failing: where the file cannot serve, the index is in memory.
@@ -111,7 +114,7 @@ public:
     enum class Outcome {
         Indexed,
         AlreadyIndexed, // by this or another instance
-        Stopped,        // the progress callback asked to stop: nothing of the book kept
+        Stopped,        // the progress callback or the stop flag said so: nothing of it kept
         Locked,         // another instance kept the cache locked for longer than lockWaitMs
         Failed,         // the book could not be read; see error
     };
@@ -136,7 +139,9 @@ public:
                           int limit) const;
 
 private:
-    FulltextIndex(QString file, std::shared_ptr<const books::WordForms> forms, int lockWaitMs);
+    FulltextIndex(QString file, std::shared_ptr<const books::WordForms> forms,
+                  const Options &options);
+    bool stopping() const { return m_stop && m_stop->load(); }
     void connect(const QString &name, const QString &formsIdentity);
     // Begins a write transaction, waiting for other instances' writes without holding the lock;
     // false when the wait timed out or shouldStop said so.
@@ -147,6 +152,7 @@ private:
     QString m_file;
     QString m_note;
     int m_lockWaitMs;
+    const std::atomic<bool> *m_stop;
     std::unique_ptr<WordTokens> m_tokens;
     std::unique_ptr<SqliteConnection> m_db;
     mutable std::mutex m_mutex;

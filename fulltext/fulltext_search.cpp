@@ -165,8 +165,8 @@ void FulltextSearch::runWorker(std::vector<Job> jobs, QStringList allPaths,
     };
     try {
         if (!index || rebuild) {
-            index = FulltextIndex::open(
-                {m_options.cacheFile, m_options.forms, m_options.lockWaitMs, rebuild});
+            index = FulltextIndex::open({m_options.cacheFile, m_options.forms, m_options.lockWaitMs,
+                                         rebuild, &m_stopRequested});
             post([this, index] {
                 if (m_rebuildNext)
                     return; // found damaged again meanwhile; the next run opens it anew

@@ -371,6 +371,15 @@ TEST_F(FulltextIndexTest, ALockedCacheDoesNotHang)
         const auto in = open(cacheFile(), 300);
         ASSERT_FALSE(in->inMemory());
         EXPECT_EQ(index(*in, "a.book"), FulltextIndex::Outcome::Locked);
+        // The end of the program ends the wait at once.
+        std::atomic<bool> stop = true;
+        FulltextIndex::Options options;
+        options.file = cacheFile();
+        options.forms = russian();
+        options.lockWaitMs = 5000;
+        options.stop = &stop;
+        const auto ending = FulltextIndex::open(options);
+        EXPECT_EQ(index(*ending, "a.book"), FulltextIndex::Outcome::Stopped);
         other.exec("ROLLBACK");
         EXPECT_EQ(index(*in, "a.book"), FulltextIndex::Outcome::Indexed);
     }
