@@ -2,11 +2,14 @@
 
 // The generated benchmark library: 20 books of 25,000 headwords each, about 60 % of every
 // book's headwords shared with other books (about 230,000 distinct), one in ten of two words.
-// Written once per process into a temporary folder.
+// Written once per process into a temporary folder; its articles are one word, or (for the
+// full-text search) sentences of the sample books.
 
 #include "books/engine/book_writer.h"
 
 #include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -47,51 +50,99 @@ inline QString makeWord(std::mt19937 &rng)
     return w;
 }
 
+// Sentences for articles: one a line of the given text files (the bundled sample books'
+// sources), without their headword, link and heading lines.
+inline QStringList articleSentences(const QStringList &sourceFiles)
+{
+    QStringList sentences;
+    for (const QString &name : sourceFiles) {
+        QFile file(name);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+            const QString text = line.trimmed();
+            static const QRegularExpression header(
+                QStringLiteral("^(ToolName|TolkName|Color|Icon):"));
+            if (text.isEmpty() || text.startsWith(u'=') || text.startsWith(u'@') ||
+                text.startsWith(u'#') || header.match(text).hasMatch())
+                continue;
+            sentences << text;
+        }
+    }
+    return sentences;
+}
+
+// Writes the library into dir. With sentences, every article is its headword and two to four
+// sentences drawn from them (about 250 characters, words in all their forms); without, every
+// article is "Толкование.". The headwords are the same either way.
+inline void writeLibrary(const QString &dir, const QStringList &sentences)
+{
+    std::mt19937 rng(7);
+    std::mt19937 texts(11); // apart, so that the headwords do not depend on the texts
+    const int sharedPerBook = int(kWordsPerBook * kShared);
+    // Shared headwords come from a pool about twice a book's share, so most appear in
+    // several books.
+    QSet<QString> seen;
+    QStringList pool;
+    while (pool.size() < 2 * sharedPerBook) {
+        const QString w = makeWord(rng);
+        if (!seen.contains(w)) {
+            seen.insert(w);
+            pool << w;
+        }
+    }
+    for (int b = 0; b < kBooks; ++b) {
+        BookSource source;
+        source.config.toolName = u16(QStringLiteral("Сонник %1").arg(b + 1));
+        source.config.tolkName = source.config.toolName;
+        QStringList words;
+        std::vector<int> idx(size_t(pool.size()));
+        std::iota(idx.begin(), idx.end(), 0);
+        std::shuffle(idx.begin(), idx.end(), rng);
+        for (int i = 0; i < sharedPerBook; ++i)
+            words << pool.at(idx[size_t(i)]);
+        while (words.size() < kWordsPerBook) {
+            const QString w = makeWord(rng);
+            if (!seen.contains(w)) {
+                seen.insert(w);
+                words << w;
+            }
+        }
+        for (const QString &w : words) {
+            QString text = QStringLiteral("Толкование.");
+            if (!sentences.isEmpty()) {
+                text = w + QStringLiteral(" во сне.");
+                const int n = std::uniform_int_distribution<int>(2, 4)(texts);
+                for (int i = 0; i < n; ++i)
+                    text +=
+                        QStringLiteral("\r\n") + sentences.at(std::uniform_int_distribution<int>(
+                                                     0, int(sentences.size()) - 1)(texts));
+            }
+            source.records.push_back({u16(w), u16(text), {}});
+        }
+        writeBookFile(source,
+                      QDir(dir)
+                          .filePath(QStringLiteral("book%1.book").arg(b, 2, 10, QLatin1Char('0')))
+                          .toStdString());
+    }
+}
+
 // The generated library, written once per process.
 inline const QString &library()
 {
     static QTemporaryDir dir;
-    static bool written = false;
-    if (!written) {
-        std::mt19937 rng(7);
-        const int sharedPerBook = int(kWordsPerBook * kShared);
-        // Shared headwords come from a pool about twice a book's share, so most appear in
-        // several books.
-        QSet<QString> seen;
-        QStringList pool;
-        while (pool.size() < 2 * sharedPerBook) {
-            const QString w = makeWord(rng);
-            if (!seen.contains(w)) {
-                seen.insert(w);
-                pool << w;
-            }
-        }
-        for (int b = 0; b < kBooks; ++b) {
-            BookSource source;
-            source.config.toolName = u16(QStringLiteral("Сонник %1").arg(b + 1));
-            source.config.tolkName = source.config.toolName;
-            QStringList words;
-            std::vector<int> idx(size_t(pool.size()));
-            std::iota(idx.begin(), idx.end(), 0);
-            std::shuffle(idx.begin(), idx.end(), rng);
-            for (int i = 0; i < sharedPerBook; ++i)
-                words << pool.at(idx[size_t(i)]);
-            while (words.size() < kWordsPerBook) {
-                const QString w = makeWord(rng);
-                if (!seen.contains(w)) {
-                    seen.insert(w);
-                    words << w;
-                }
-            }
-            for (const QString &w : words)
-                source.records.push_back({u16(w), u16(QStringLiteral("Толкование.")), {}});
-            writeBookFile(
-                source, QDir(dir.path())
-                            .filePath(QStringLiteral("book%1.book").arg(b, 2, 10, QLatin1Char('0')))
-                            .toStdString());
-        }
-        written = true;
-    }
+    static const bool written = (writeLibrary(dir.path(), {}), true);
+    (void)written;
+    static const QString path = dir.path();
+    return path;
+}
+
+// The same headwords with articles of their own (see writeLibrary), written once per process.
+inline const QString &libraryWithArticles(const QStringList &sourceFiles)
+{
+    static QTemporaryDir dir;
+    static const bool written = (writeLibrary(dir.path(), articleSentences(sourceFiles)), true);
+    (void)written;
     static const QString path = dir.path();
     return path;
 }
