@@ -337,7 +337,7 @@ QString answerStatus(const QString &text, const FulltextSearch::Answer &answer, 
             status += QStringLiteral(" Показаны лучшие %1.").arg(answer.hits.size());
     }
     if (answer.query.shortened)
-        status += QStringLiteral(" Учтены только первые %1 слов.").arg(FulltextQuery::kMaxTerms);
+        status += QStringLiteral(" Запрос слишком длинный: учтено только его начало.");
     if (indexing) {
         QString done = indexedText(progress.booksDone, progress.booksTotal);
         done[0] = done[0].toUpper();
