@@ -316,7 +316,8 @@ void FulltextIndex::connect(const QString &name, const QString &identity)
             }
             m_db->exec("COMMIT");
         } catch (...) {
-            m_db->exec("ROLLBACK");
+            // The error that made it fail is the one to tell, not the rollback's.
+            sqlite3_exec(m_db->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
             throw;
         }
     }
