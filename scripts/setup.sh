@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libcups2-dev
+    libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libhunspell-dev hunspell-ru
     clang libclang-rt-14-dev clang-format
