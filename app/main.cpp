@@ -2,6 +2,7 @@
 // procedure, so they also work while the program is open), then the start-up procedure.
 #include "calendar/moon_command.h"
 #include "dream/dream_command.h"
+#include "journal/journal_command.h"
 #include "shell/startup.h"
 #include "viewer/lookup_command.h"
 
@@ -29,6 +30,12 @@ int main(int argc, char **argv)
     if (command == "dream") {
         QCoreApplication app(argc, argv);
         return kelmor::dream::runDreamCommand(QCoreApplication::arguments().mid(2));
+    }
+
+    // "kelmor journal ...": the dream journal.
+    if (command == "journal") {
+        QCoreApplication app(argc, argv);
+        return kelmor::journal::runJournalCommand(QCoreApplication::arguments().mid(2));
     }
 
     return kelmor::shell::runApplication(argc, argv);
