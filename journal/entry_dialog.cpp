@@ -141,13 +141,17 @@ EntryDialog::EntryDialog(Context context, const JournalEntry &entry, QWidget *pa
     auto *form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     form->addRow(QStringLiteral("&Название:"), m_title);
-    form->addRow(QStringLiteral("Когда:"), kind);
+    auto *kindLabel = new QLabel(QStringLiteral("&Когда:"), this);
+    kindLabel->setBuddy(m_night);
+    form->addRow(kindLabel, kind);
     form->addRow(QString(), times);
     form->addRow(QStringLiteral("Лунные дни:"), m_preview);
     form->addRow(QStringLiteral("&Сон:"), m_text);
     form->addRow(QStringLiteral("&Метки:"), m_tags);
     form->addRow(QStringLiteral("Н&астроение:"), m_mood);
-    form->addRow(QStringLiteral("С&былся ли:"), outcome);
+    auto *outcomeLabel = new QLabel(QStringLiteral("С&былся ли:"), this);
+    outcomeLabel->setBuddy(m_outcome);
+    form->addRow(outcomeLabel, outcome);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Save)->setText(QStringLiteral("Сохранить"));

@@ -6,8 +6,8 @@
 #include "journal/journal_model.h"
 #include "journal/statistics_window.h"
 #include "viewer/messages.h"
-#include "viewer/print_dialog.h"
 #include "viewer/tolk.h"
+#include "viewer/view_commands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -112,7 +112,7 @@ void JournalWindow::buildUi()
     toolbar->addSeparator();
     m_statisticsButton = addButton("Statistics", QStringLiteral("Статистика"),
                                    QStringLiteral("Частые символы и метки, сны по лунным дням и "
-                                                  "дням недели, сбывшиеся сны"),
+                                                  "дням недели, сбывшиеся сны (Ctrl+T)"),
                                    QStyle::SP_FileDialogContentsView);
     m_print = addButton("Prnt", QStringLiteral("Печать"),
                         QStringLiteral("Распечатать выбранную запись (Ctrl+P)"),
@@ -234,7 +234,10 @@ void JournalWindow::buildUi()
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 8);
     m_list->horizontalHeader()->setStretchLastSection(true);
     m_list->horizontalHeader()->setHighlightSections(false);
-    m_list->setColumnWidth(JournalListModel::NightColumn, 190);
+    m_list->setColumnWidth(
+        JournalListModel::NightColumn,
+        m_list->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00 – 00.00 00:00")) +
+            16);
     m_list->setColumnWidth(JournalListModel::TitleColumn, 160);
     m_list->setColumnWidth(JournalListModel::LunarDaysColumn, 90);
     m_list->setColumnWidth(JournalListModel::SymbolsColumn, 180);
@@ -540,6 +543,11 @@ void JournalWindow::undoDelete()
     Q_EMIT changed();
 }
 
+StatisticsWindow *JournalWindow::statisticsWindow() const
+{
+    return m_statistics;
+}
+
 void JournalWindow::showStatistics()
 {
     if (!m_store)
@@ -559,16 +567,8 @@ void JournalWindow::showStatistics()
 
 void JournalWindow::printSelected()
 {
-    if (!selectedId())
-        return;
-    if (!viewer::PrintDialog::systemHasPrinters()) {
-        viewer::showMessage(
-            this, viewer::MessageIcon::Warning, QString(),
-            QStringLiteral("В системе нет принтеров. Установите принтер и повторите попытку."));
-        return;
-    }
-    viewer::PrintDialog dialog(m_view, this);
-    dialog.exec();
+    if (selectedId())
+        viewer::printView(m_view, this);
 }
 
 void JournalWindow::exportTo(const QString &path, bool markdown)
@@ -617,6 +617,8 @@ void JournalWindow::keyPressEvent(QKeyEvent *event)
         undoDelete();
     else if (event->key() == Qt::Key_P && mods == Qt::ControlModifier)
         printSelected();
+    else if (event->key() == Qt::Key_T && mods == Qt::ControlModifier)
+        showStatistics();
     else if (event->key() == Qt::Key_F && mods == Qt::ControlModifier)
         m_search->setFocus();
     else

@@ -94,7 +94,7 @@ public:
     std::optional<std::int64_t> selectedId() const;
     void selectId(std::int64_t id);
     QString statusText() const;
-    StatisticsWindow *statisticsWindow() const { return m_statistics; }
+    StatisticsWindow *statisticsWindow() const;
 
 Q_SIGNALS:
     // A symbol's link: the main window shows the headword's interpretation.

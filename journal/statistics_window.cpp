@@ -19,6 +19,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelmor::journal {
@@ -49,8 +50,8 @@ QChart *makeChart(const ChartBars &bars, bool horizontal)
     chart->legend()->hide();
     chart->setTitle(bars.title);
     auto *set = new QBarSet(bars.valueName);
-    for (double v : bars.values)
-        set->append(v);
+    for (qsizetype i = 0; i < bars.values.size(); ++i)
+        set->append(bars.values[horizontal ? bars.values.size() - 1 - i : i]);
     QAbstractBarSeries *series =
         horizontal ? static_cast<QAbstractBarSeries *>(new QHorizontalBarSeries) : new QBarSeries;
     series->append(set);
@@ -59,20 +60,26 @@ QChart *makeChart(const ChartBars &bars, bool horizontal)
     series->setLabelsFormat(QStringLiteral("@value"));
     chart->addSeries(series);
     auto *categories = new QBarCategoryAxis;
-    categories->append(bars.labels);
+    // A horizontal chart draws its first bar at the bottom: the most frequent goes on top.
+    QStringList labels = bars.labels;
+    if (horizontal)
+        std::reverse(labels.begin(), labels.end());
+    categories->append(labels);
     auto *values = new QValueAxis;
     double max = 1;
     for (double v : bars.values)
         max = std::max(max, v);
-    values->setRange(0, std::ceil(max * 1.15));
+    // Whole numbers on the axis, about five steps.
+    const double step = std::max(1.0, std::ceil(max / 5));
+    values->setRange(0, step * std::ceil(max * 1.15 / step));
+    values->setTickType(QValueAxis::TicksDynamic);
+    values->setTickAnchor(0);
+    values->setTickInterval(step);
     values->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(categories, horizontal ? Qt::AlignLeft : Qt::AlignBottom);
     chart->addAxis(values, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
     series->attachAxis(categories);
     series->attachAxis(values);
-    // The most frequent at the top of a horizontal chart.
-    if (horizontal)
-        categories->setReverse(true);
     return chart;
 }
 
@@ -224,6 +231,13 @@ void StatisticsWindow::applyTheme()
     for (QChartView *view : m_charts) {
         view->chart()->setTheme(dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
         view->chart()->legend()->hide();
+        // The numbers at the bars, in the text colour of the theme.
+        const QColor text = dark ? QColor(Qt::white) : QColor(Qt::black);
+        for (QAbstractSeries *series : view->chart()->series()) {
+            if (auto *bars = qobject_cast<QAbstractBarSeries *>(series))
+                for (QBarSet *set : bars->barSets())
+                    set->setLabelColor(text);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "calendar/calen.h"
 #include "calendar/location_settings.h"
 #include "dream/dream_window.h"
+#include "journal/journal_window.h"
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
@@ -162,6 +163,8 @@ void MainWindow::buildUi()
             m_calendar->close();
         if (m_dreamWindow)
             m_dreamWindow->close();
+        if (m_journalWindow)
+            m_journalWindow->close();
     };
     connect(this, &MainWindow::secondaryWindowsClosing, this, closeSecondaryWindows);
     connect(this, &MainWindow::windowsUnloading, this, closeSecondaryWindows);
@@ -286,6 +289,8 @@ void MainWindow::buildCommandsMenu()
 {
     addCommand(QStringLiteral("mnuDream"), QStringLiteral("Весь сон…"),
                QKeySequence(Qt::CTRL | Qt::Key_D), [this] { ShowDream(); });
+    addCommand(QStringLiteral("mnuJournal"), QStringLiteral("Дневник снов…"),
+               QKeySequence(Qt::CTRL | Qt::Key_J), [this] { ShowJournal(); });
 }
 
 QAction *MainWindow::addCommand(const QString &key, const QString &caption,
@@ -669,14 +674,12 @@ void MainWindow::ShowDream()
         m_dreamWindow->setAttribute(Qt::WA_DeleteOnClose);
         // A cross-reference the report has no section for is shown in the viewer.
         connect(m_dreamWindow, &dream::DreamWindow::wordRequested, this,
-                [this](const QString &word) {
-                    m_litHasFocus = false;
-                    if (m_dictionary)
-                        m_dictionary->search(word);
-                    m_interpretAction->setChecked(true);
-                    ShowTolk();
-                    if (m_viewer)
-                        m_viewer->ShowInterpretation(word);
+                &MainWindow::showWordInViewer);
+        connect(m_dreamWindow, &dream::DreamWindow::saveToJournalRequested, this,
+                [this](const QString &text) {
+                    ShowJournal();
+                    if (m_journalWindow)
+                        m_journalWindow->newEntry(text);
                 });
     }
     if (m_dreamWindow->isMinimized())
@@ -684,6 +687,42 @@ void MainWindow::ShowDream()
     m_dreamWindow->show();
     m_dreamWindow->raise();
     m_dreamWindow->activateWindow();
+}
+
+void MainWindow::showWordInViewer(const QString &word)
+{
+    m_litHasFocus = false;
+    if (m_dictionary)
+        m_dictionary->search(word);
+    m_interpretAction->setChecked(true);
+    ShowTolk();
+    if (m_viewer)
+        m_viewer->ShowInterpretation(word);
+}
+
+journal::JournalWindow *MainWindow::journalWindow() const
+{
+    return m_journalWindow;
+}
+
+void MainWindow::ShowJournal()
+{
+    if (!m_journalWindow) {
+        journal::JournalWindow::Context context;
+        if (DictionaryPane *dictionary = m_dictionary)
+            context.resolver = [dictionary] { return dictionary->resolver(); };
+        context.place = [this] { return m_location; };
+        m_journalWindow = new journal::JournalWindow(std::move(context), this);
+        m_journalWindow->setAttribute(Qt::WA_DeleteOnClose);
+        // A symbol of an entry is shown in the viewer.
+        connect(m_journalWindow, &journal::JournalWindow::wordRequested, this,
+                &MainWindow::showWordInViewer);
+    }
+    if (m_journalWindow->isMinimized())
+        m_journalWindow->showNormal();
+    m_journalWindow->show();
+    m_journalWindow->raise();
+    m_journalWindow->activateWindow();
 }
 
 void MainWindow::ShowAbout()

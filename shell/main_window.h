@@ -30,6 +30,10 @@ namespace kelmor::dream {
 class DreamWindow;
 }
 
+namespace kelmor::journal {
+class JournalWindow;
+}
+
 namespace kelmor::viewer {
 class LiteraturePane;
 class Tolk;
@@ -114,6 +118,9 @@ public:
     void ShowAbout();
     // The "Весь сон" window (Ctrl+D): a whole dream read at once.
     void ShowDream();
+    // The "Дневник снов" window (Ctrl+J).
+    void ShowJournal();
+    journal::JournalWindow *journalWindow() const;
 
     // What the load read, for the windows that show and change it.
     bool toTrayOnClose() const { return m_toTrayOnClose; }
@@ -173,6 +180,8 @@ private:
     void openViewer();
     void closeViewer();
     void releaseInterpretation();
+    // A headword asked for by the whole-dream window or the journal, in the viewer.
+    void showWordInViewer(const QString &word);
     // The word list's selected word; none without a selection.
     std::optional<QString> selectedListWord() const;
 
@@ -198,6 +207,7 @@ private:
     QPointer<viewer::Tolk> m_viewer;
     QPointer<calendar::Calen> m_calendar;
     QPointer<dream::DreamWindow> m_dreamWindow;
+    QPointer<journal::JournalWindow> m_journalWindow;
     QMenu *m_commandsMenu = nullptr;
     QString m_booksWarning;
 
