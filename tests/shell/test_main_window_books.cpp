@@ -4,6 +4,8 @@
 #include "books/word_forms.h"
 #include "books/wordlist.h"
 #include "dream/dream_window.h"
+#include "journal/journal_model.h"
+#include "journal/journal_window.h"
 #include "platform/settings.h"
 #include "shell/dictionary_pane.h"
 #include "shell/main_window.h"
@@ -17,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +28,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -504,4 +508,41 @@ TEST_F(MainWindowBooksTest, TheWholeDreamWindowOpensFromTheServiceMenuAndItsKey)
     // Leaving the tray closes it, like the other secondary windows.
     window->FromTray();
     EXPECT_FALSE(window1->isVisible());
+}
+
+TEST_F(MainWindowBooksTest, ADreamOfTheWholeDreamWindowIsSavedToTheJournal)
+{
+    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", folder.rootPath("data").toUtf8());
+    QAction *journal = window->findChild<QAction *>("mnuJournal");
+    ASSERT_NE(journal, nullptr);
+    EXPECT_EQ(journal->text(), "Дневник снов…");
+    EXPECT_EQ(journal->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_J));
+
+    window->ShowDream();
+    auto *dreamWindow = window->findChild<kelmor::dream::DreamWindow *>();
+    ASSERT_NE(dreamWindow, nullptr);
+    dreamWindow->setDreamText(QStringLiteral("Мне снился дом у воды."));
+    // The entry dialog opens over the journal; it is accepted as it stands.
+    QTimer::singleShot(0, [] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    QTest::keyClick(dreamWindow, Qt::Key_S, Qt::ControlModifier);
+    kelmor::journal::JournalWindow *journalWindow = window->journalWindow();
+    ASSERT_NE(journalWindow, nullptr);
+    EXPECT_TRUE(journalWindow->isVisible());
+    ASSERT_EQ(journalWindow->model()->rowCount(), 1);
+    const kelmor::journal::EntrySummary &row = journalWindow->model()->summary(0);
+    EXPECT_EQ(row.symbols, "Дом; Вода");
+    EXPECT_FALSE(row.lunarDays.isEmpty());
+    EXPECT_TRUE(QFile::exists(folder.rootPath("data/kelmor/journal.sqlite")));
+
+    // A symbol of the entry opens the viewer on its headword.
+    Q_EMIT journalWindow->wordRequested(QStringLiteral("Вода"));
+    ASSERT_TRUE(viewerOpen());
+    EXPECT_EQ(shownWord(), "Вода");
+    window->FromTray();
+    EXPECT_FALSE(journalWindow->isVisible());
+    qputenv("XDG_DATA_HOME", oldDataHome);
 }
