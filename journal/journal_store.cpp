@@ -75,12 +75,22 @@ CREATE TABLE symbols (
 
 // The second: search that ignores the case of Cyrillic letters (SQLite's own folds only ASCII)
 // needs a folded copy of each entry's words, the statistics need each entry's main lunar day,
-// and the list and its filters need indexes.
+// and the list, which reads every entry, its lunar days, symbols and tags in one line each and
+// needs indexes for its filters.
 const char *const kSchemaV2 = R"sql(
 ALTER TABLE entries ADD COLUMN search_text TEXT NOT NULL DEFAULT '';
 ALTER TABLE entries ADD COLUMN main_lunar_day INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE entries ADD COLUMN lunar_day_list TEXT NOT NULL DEFAULT '';
+ALTER TABLE entries ADD COLUMN symbol_list TEXT NOT NULL DEFAULT '';
+ALTER TABLE entries ADD COLUMN tag_list TEXT NOT NULL DEFAULT '';
 UPDATE entries SET main_lunar_day = coalesce((SELECT number FROM lunar_days d
-    WHERE d.entry_id = entries.id ORDER BY d.seconds DESC, d.position LIMIT 1), 0);
+    WHERE d.entry_id = entries.id ORDER BY d.seconds DESC, d.position LIMIT 1), 0),
+  lunar_day_list = coalesce((SELECT group_concat(number, ', ') FROM (SELECT number FROM
+    lunar_days WHERE entry_id = entries.id ORDER BY position)), ''),
+  symbol_list = coalesce((SELECT group_concat(headword, '; ') FROM (SELECT headword FROM
+    symbols WHERE entry_id = entries.id ORDER BY position)), ''),
+  tag_list = coalesce((SELECT group_concat(tag, ', ') FROM (SELECT tag FROM tags
+    WHERE entry_id = entries.id ORDER BY position)), '');
 CREATE INDEX entries_by_night ON entries (fell_asleep DESC, id DESC);
 CREATE INDEX entries_by_morning ON entries (morning);
 CREATE INDEX lunar_days_by_number ON lunar_days (number, entry_id);
@@ -126,6 +136,18 @@ JournalError classify(const sqlite::Error &e, const QString &path)
             JournalProblem::Unusable,
             QStringLiteral("Не удалось открыть файл дневника «%1»: %2").arg(file, reason(e)));
     }
+}
+
+// Every page of the database read and checked (quick_check).
+void checkContents(Connection &db, const QString &path)
+{
+    Statement check(db, "PRAGMA quick_check(1)");
+    const QString result = check.step() ? check.text(0) : QString();
+    if (result != QLatin1String("ok"))
+        throw JournalError(JournalProblem::Damaged,
+                           QStringLiteral("Файл дневника «%1» повреждён (%2). Программа его не "
+                                          "изменит.")
+                               .arg(fileName(path), result));
 }
 
 JournalError changeFailed(const sqlite::Error &e, const QString &path)
@@ -296,15 +318,10 @@ std::unique_ptr<JournalStore> JournalStore::open(const QString &path, Options op
                                QStringLiteral("Файл «%1» — база данных, но не дневник снов. "
                                               "Программа его не изменит.")
                                    .arg(fileName(path)));
-        {
-            Statement check(*db, "PRAGMA quick_check(1)");
-            const QString result = check.step() ? check.text(0) : QString();
-            if (result != QLatin1String("ok"))
-                throw JournalError(JournalProblem::Damaged,
-                                   QStringLiteral("Файл дневника «%1» повреждён (%2). Программа "
-                                                  "его не изменит.")
-                                       .arg(fileName(path), result));
-        }
+        if (options.fullCheck)
+            checkContents(*db, path);
+        else if (version > 0)
+            db->queryInt("SELECT count(*) FROM entries");
         if (db->isReadOnly())
             throw sqlite::Error(SQLITE_READONLY, "read-only");
         // Whether this program may write: the write lock is taken and given back at once.
@@ -352,6 +369,17 @@ std::unique_ptr<JournalStore> JournalStore::openCopy(const QString &path)
     std::unique_ptr<JournalStore> store(new JournalStore(std::move(db), path, true));
     store->m_copyFolder = std::move(folder);
     return store;
+}
+
+void JournalStore::checkFile(const QString &path)
+{
+    try {
+        Connection db(path, Connection::Mode::ReadOnly);
+        db.setBusyTimeout(2000);
+        checkContents(db, path);
+    } catch (const sqlite::Error &e) {
+        throw classify(e, path);
+    }
 }
 
 int JournalStore::schemaVersion() const
@@ -438,8 +466,9 @@ std::int64_t JournalStore::insertOrReplace(const JournalEntry &e)
                 "fell_asleep_offset, woke_up, woke_up_offset, place_name, latitude, longitude, "
                 "time_zone, title, body, mood, outcome, outcome_date, outcome_note, morning, "
                 "week_day, week_day_meaning, month_day, month_day_meaning, search_text, "
-                "main_lunar_day) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
-                "?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25)");
+                "main_lunar_day, lunar_day_list, symbol_list, tag_list) VALUES (?1, ?2, ?3, ?4, "
+                "?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, "
+                "?22, ?23, ?24, ?25, ?26, ?27, ?28)");
     if (e.id != 0)
         s.bind(1, e.id);
     else
@@ -456,6 +485,11 @@ std::int64_t JournalStore::insertOrReplace(const JournalEntry &e)
     s.bind(18, e.outcomeNote).bind(19, dateText(e.morning)).bind(20, e.weekDay);
     s.bind(21, e.weekDayMeaning).bind(22, e.monthDay).bind(23, e.monthDayMeaning);
     s.bind(24, searchTextOf(e)).bind(25, e.mainLunarDay());
+    QStringList numbers;
+    for (const StoredLunarDay &d : e.lunarDays)
+        numbers.append(QString::number(d.number));
+    s.bind(26, numbers.join(QStringLiteral(", ")));
+    s.bind(27, e.symbols.join(QStringLiteral("; "))).bind(28, e.tags.join(QStringLiteral(", ")));
     s.run();
     const std::int64_t id = e.id != 0 ? e.id : m_db->lastInsertId();
 
@@ -584,13 +618,8 @@ std::vector<EntrySummary> JournalStore::summaries(const JournalFilter &filter) c
         Statement s(
             *m_db,
             (std::string("SELECT e.id, e.moment, e.fell_asleep, e.fell_asleep_offset, e.woke_up, "
-                         "e.woke_up_offset, e.title, e.mood, e.outcome, "
-                         "(SELECT group_concat(number, ', ') FROM (SELECT number FROM lunar_days "
-                         "WHERE entry_id = e.id ORDER BY position)), "
-                         "(SELECT group_concat(headword, '; ') FROM (SELECT headword FROM "
-                         "symbols WHERE entry_id = e.id ORDER BY position)), "
-                         "(SELECT group_concat(tag, ', ') FROM (SELECT tag FROM tags WHERE "
-                         "entry_id = e.id ORDER BY position)) FROM entries e") +
+                         "e.woke_up_offset, e.title, e.mood, e.outcome, e.lunar_day_list, "
+                         "e.symbol_list, e.tag_list FROM entries e") +
              kFilterClause)
                 .c_str());
         bindFilter(s, filter);

@@ -108,7 +108,14 @@ public:
         // How long to wait for another program's change to finish before calling the journal
         // locked.
         int busyTimeoutMs = 2000;
+        // Every page is read and checked before the journal is used. A window that must not wait
+        // for that opens without it and runs checkFile() beside.
+        bool fullCheck = true;
     };
+
+    // Reads and checks every page of the journal at `path` over a connection of its own (on any
+    // thread); throws JournalError (Damaged) when something is broken.
+    static void checkFile(const QString &path);
 
     // Opens the journal at `path`, creating it (and its folder) when there is no file. Throws
     // JournalError; the file is left as it was.

@@ -277,7 +277,11 @@ void JournalWindow::openJournal()
 {
     m_store.reset();
     try {
-        m_store = JournalStore::open(m_context.path);
+        // The pages are checked beside, with the daily copy, so that opening never waits for
+        // the whole file to be read.
+        JournalStore::Options options;
+        options.fullCheck = false;
+        m_store = JournalStore::open(m_context.path, options);
         m_problemFrame->hide();
         startBackup();
     } catch (const JournalError &e) {
@@ -314,24 +318,40 @@ void JournalWindow::showProblem(const QString &message, bool offerCopy)
 
 void JournalWindow::startBackup()
 {
-    // The daily copy is written off the window's thread, over a connection of its own.
+    // Every page checked, then the daily copy written, off the window's thread over
+    // connections of their own. A damaged journal closes here, before anything is written to it.
     const QString path = m_context.path;
     QPointer<JournalWindow> self(this);
     QThreadPool::globalInstance()->start([path, self] {
+        std::optional<JournalError> damage;
         QString failure;
         try {
-            JournalStore::open(path)->backUp(QDate::currentDate());
+            JournalStore::checkFile(path);
+            JournalStore::Options options;
+            options.fullCheck = false;
+            JournalStore::open(path, options)->backUp(QDate::currentDate());
         } catch (const JournalError &e) {
-            failure = e.message();
+            if (e.problem() == JournalProblem::Damaged)
+                damage = e;
+            else
+                failure = e.message();
         }
-        if (!failure.isEmpty())
-            QMetaObject::invokeMethod(
-                qApp,
-                [self, failure] {
-                    if (self)
-                        self->setStatus(failure);
-                },
-                Qt::QueuedConnection);
+        if (!damage && failure.isEmpty())
+            return;
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, damage, failure] {
+                if (!self)
+                    return;
+                if (damage) {
+                    self->m_store.reset();
+                    self->showProblem(damage->message(), true);
+                    self->refresh();
+                } else {
+                    self->setStatus(failure);
+                }
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -152,7 +152,8 @@ TEST_F(JournalWindowTest, ANewEntryGetsTheLunarDaysOfItsNightAndTheSymbolsOfItsT
         return dialog.collect();
     };
     window->newEntry();
-    ASSERT_EQ(window->model()->rowCount(), 1);
+    ASSERT_EQ(window->model()->rowCount(), 1)
+        << window->problem().toStdString() << messages.join('|').toStdString();
     const std::optional<JournalEntry> e = window->store()->entry(window->model()->summary(0).id);
     ASSERT_TRUE(e);
     EXPECT_EQ(e->title, "Змеи у реки");
@@ -260,6 +261,37 @@ TEST_F(JournalWindowTest, AJournalThatCannotBeOpenedIsSaidSoAndACopyOpensReadOnl
     EXPECT_TRUE(questions.isEmpty());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(JournalWindowTest, DamageFoundByTheCheckBesideClosesTheJournalUntouched)
+{
+    {
+        auto store = JournalStore::open(path());
+        for (int i = 0; i < 200; ++i) {
+            JournalEntry e = fixtureEntry(QDate(2024, 1, 1).addDays(i), {i % 30 + 1}, {"Река"});
+            e.text = QString(400, u'ж');
+            store->save(e);
+        }
+    }
+    QFile f(path());
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    ASSERT_GT(bytes.size(), 40000);
+    for (int i = 20000; i < 28000; ++i)
+        bytes[i] = char(0xA5);
+    f.seek(0);
+    f.write(bytes);
+    f.close();
+
+    auto window = makeWindow();
+    // Opened at once or refused at once, the check beside finds the damage soon after.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->problem().contains("повреждён"); }, 10000))
+        << window->problem().toStdString();
+    EXPECT_FALSE(window->store());
+    EXPECT_EQ(window->model()->rowCount(), 0);
+    EXPECT_TRUE(window->findChild<QPushButton *>("OpenCopy")->isVisibleTo(window.get()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), bytes);
 }
 
 TEST_F(JournalWindowTest, StatisticsDrawTheirChartsWithTheNumbersBeside)
