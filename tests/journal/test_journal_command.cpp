@@ -53,7 +53,7 @@ TEST_F(JournalCommand, AddedDreamsAreListedShownAndExported)
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.startsWith("Запись 1 сохранена в дневник.\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Символы: Река, Берег, Собака\n"));
-    // The night of 8 to 9 April 2024 in Moscow: the new moon at 21:21, lunar day 1 until the
+    // The night of 8 to 9 April 2024 in Moscow: the new moon at 21:22, lunar day 1 until the
     // moonrise at 05:47 (6 h 47 min of the 8 h), then lunar day 2.
     EXPECT_TRUE(r.out.contains("\n1-й лунный день (85 % ночи): Сон в этот день исполняется"))
         << r.out.toStdString();
