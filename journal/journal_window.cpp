@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
@@ -429,6 +430,9 @@ void JournalWindow::showSelected()
     m_document = entry ? buildEntryDocument(*entry) : EntryDocument{};
     m_view->setDocumentText(m_document.text, m_document.runs);
     m_view->setTag(entry ? entry->title : QString());
+    // Each entry is read from its title down.
+    m_view->moveCursor(QTextCursor::Start);
+    m_view->verticalScrollBar()->setValue(0);
     updateActions();
 }
 
