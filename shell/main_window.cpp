@@ -3,6 +3,7 @@
 #include "calendar/calen.h"
 #include "calendar/location_settings.h"
 #include "dream/dream_window.h"
+#include "options/options_form.h"
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
@@ -158,6 +159,8 @@ void MainWindow::buildUi()
     connect(this, &MainWindow::secondaryWindowsClosing, this, &MainWindow::closeViewer);
     connect(this, &MainWindow::windowsUnloading, this, &MainWindow::closeViewer);
     const auto closeSecondaryWindows = [this] {
+        if (m_optionsWindow)
+            m_optionsWindow->reject();
         if (m_calendar)
             m_calendar->close();
         if (m_dreamWindow)
@@ -337,7 +340,10 @@ void MainWindow::Load()
     m_location = calendar::readLocation(m_store);
     // Preferences.
     m_toTrayOnClose = m_store.readBool(SettingsSection, QStringLiteral("ToTray"), false);
+    // An opacity outside 0..255 is garbage and gives the default.
     m_menuTransparency = m_store.readInt(SettingsSection, QStringLiteral("MenuTransp"), 205);
+    if (m_menuTransparency < 0 || m_menuTransparency > 255)
+        m_menuTransparency = 205;
     m_adminCommands = m_store.read(SettingsSection, QStringLiteral("AdminCommands"));
     const int listMode = m_store.readInt(SettingsSection, QStringLiteral("ListMode"), 1);
     SelectListMode(listMode == 1 ? 1 : 2);
@@ -417,17 +423,20 @@ void MainWindow::ExitApp(bool fast)
     hide();
     // What was saved, with the geometry the viewer wrote as it unloaded, reaches the file. A
     // file that cannot be written keeps its old content, and the user hears why.
-    if (!fast) {
-        QString reason;
-        if (!m_store.sync(&reason)) {
-            m_options.reportSaveFailure(
-                QStringLiteral("Не удалось сохранить настройки в файл %1: %2")
-                    .arg(QDir::toNativeSeparators(m_store.fileName()), reason));
-        }
-    }
+    if (!fast)
+        saveSettings();
     m_ended = true;
     qCInfo(lcShell) << "exit" << (fast ? "without saving" : "with saving");
     m_options.endProcess();
+}
+
+void MainWindow::saveSettings()
+{
+    QString reason;
+    if (!m_store.sync(&reason)) {
+        m_options.reportSaveFailure(QStringLiteral("Не удалось сохранить настройки в файл %1: %2")
+                                        .arg(QDir::toNativeSeparators(m_store.fileName()), reason));
+    }
 }
 
 void MainWindow::ToTray()
@@ -639,6 +648,12 @@ void MainWindow::ShowCalen()
         m_calendar = new calendar::Calen(std::move(context), this);
         connect(m_calendar, &calendar::Calen::unloaded, this,
                 [this] { m_calendarAction->setChecked(false); });
+        // The settlement: the location page of the options, then the place again.
+        connect(m_calendar, &calendar::Calen::locationEditRequested, this, [this] {
+            showOptionsWindow(2, true);
+            if (m_calendar)
+                m_calendar->locationChanged();
+        });
     }
     m_calendarAction->setChecked(true);
     m_calendar->showNormal();
@@ -649,6 +664,42 @@ void MainWindow::ShowCalen()
 void MainWindow::ShowOptions()
 {
     Q_EMIT optionsRequested();
+    showOptionsWindow(1, true);
+}
+
+void MainWindow::showOptionsWindow(int tab, bool modal)
+{
+    if (m_optionsWindow) {
+        m_optionsWindow->SetTab(tab);
+        m_optionsWindow->raise();
+        m_optionsWindow->activateWindow();
+        return;
+    }
+    options::OptionsForm::Context context;
+    context.toTrayOnClose = m_toTrayOnClose;
+    context.menuTransparency = m_menuTransparency;
+    context.location = m_location;
+    context.setMenuTransparency = [this](int value) { setMenuTransparency(value); };
+    auto *form = new options::OptionsForm(m_store, std::move(context), this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    m_optionsWindow = form;
+    connect(form, &QDialog::accepted, this, [this, form] { takeOptions(*form); });
+    form->SetTab(tab);
+    if (modal) {
+        // The window deletes itself as it closes.
+        form->exec();
+    } else {
+        form->setModal(false);
+        form->show();
+    }
+}
+
+void MainWindow::takeOptions(const options::OptionsForm &form)
+{
+    m_location = form.location();
+    m_toTrayOnClose = form.toTrayOnClose();
+    m_menuTransparency = form.menuTransparency();
+    saveSettings();
 }
 
 void MainWindow::ShowDream()

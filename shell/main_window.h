@@ -30,6 +30,10 @@ namespace kelmor::dream {
 class DreamWindow;
 }
 
+namespace kelmor::options {
+class OptionsForm;
+}
+
 namespace kelmor::viewer {
 class LiteraturePane;
 class Tolk;
@@ -110,7 +114,12 @@ public:
     // and closes it when the button is released.
     void ShowTolk();
     void ShowCalen();
+    // The options window on its first tab, modal.
     void ShowOptions();
+    // The options window on a tab (1: "Общие", 2: "Настройки местности"), owned by this window;
+    // each opening reads the current values, and "Ok" makes them this window's. Modal: returns
+    // once it has closed. One at a time: an open one comes forward on the tab asked for.
+    void showOptionsWindow(int tab, bool modal);
     void ShowAbout();
     // The "Весь сон" window (Ctrl+D): a whole dream read at once.
     void ShowDream();
@@ -118,6 +127,8 @@ public:
     // What the load read, for the windows that show and change it.
     bool toTrayOnClose() const { return m_toTrayOnClose; }
     void setToTrayOnClose(bool on) { m_toTrayOnClose = on; }
+    // The tray popup's opacity (0 and 255: none applied); the options window's slider sets it
+    // at once, also when the window is cancelled.
     int menuTransparency() const { return m_menuTransparency; }
     void setMenuTransparency(int value) { m_menuTransparency = value; }
     const calendar::Location &location() const { return m_location; }
@@ -170,6 +181,10 @@ private:
     void closeSplash();
     void updateWindowKeys();
     void showBooksWarning();
+    // Writes the settings to the file now; a file that cannot be written is reported.
+    void saveSettings();
+    // The options window confirmed: its values become this window's.
+    void takeOptions(const options::OptionsForm &form);
     void openViewer();
     void closeViewer();
     void releaseInterpretation();
@@ -198,6 +213,7 @@ private:
     QPointer<viewer::Tolk> m_viewer;
     QPointer<calendar::Calen> m_calendar;
     QPointer<dream::DreamWindow> m_dreamWindow;
+    QPointer<options::OptionsForm> m_optionsWindow;
     QMenu *m_commandsMenu = nullptr;
     QString m_booksWarning;
 
