@@ -249,6 +249,22 @@ TEST_F(MainWindowTest, LocationIsDerivedFromStoredDegreesAndMinutes)
     EXPECT_EQ(w3->location().longitude, -1809833); // -(180 + 59/60) to four decimals
 }
 
+// The popup's opacity is 0..255; anything else stored is garbage and gives the default.
+TEST_F(MainWindowTest, MenuTransparencyOutsideItsRangeGivesTheDefault)
+{
+    const struct
+    {
+        const char *stored;
+        int loaded;
+    } cases[] = {{"0", 0}, {"35", 35}, {"255", 255}, {"256", 205}, {"-1", 205}, {"много", 205}};
+    for (const auto &c : cases) {
+        put(SettingsSection, "MenuTransp", c.stored);
+        auto w = makeWindow();
+        w->Load();
+        EXPECT_EQ(w->menuTransparency(), c.loaded) << c.stored;
+    }
+}
+
 TEST_F(MainWindowTest, ExitInTheNormalStateSavesGeometryBooksAndListMode)
 {
     // Two books, the second switched off by its toolbar button.
