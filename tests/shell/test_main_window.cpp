@@ -735,4 +735,14 @@ TEST_F(MainWindowTest, CalendarSettlementOpensTheLocationTabAndRecalculatesAfter
     EXPECT_EQ(calculated.size(), 2);
     EXPECT_TRUE(settlement->text().contains(QStringLiteral("Новосибирск")));
     EXPECT_EQ(calendar->place().longitude, 829167);
+
+    // A name left blank still leaves something to click.
+    whenOptionsOpen([&](kelmor::options::OptionsForm *form) {
+        optionsControl<QLineEdit>(form, "Text1")->setText(QStringLiteral("  "));
+        optionsControl<QPushButton>(form, "Command1")->click();
+    });
+    QMetaObject::invokeMethod(settlement, "linkActivated",
+                              Q_ARG(QString, QStringLiteral("location")));
+    EXPECT_EQ(stored("CityName", LocationSection), QStringLiteral("  "));
+    EXPECT_EQ(settlement->text(), QStringLiteral("<a href=\"location\">Населенный пункт</a>"));
 }
