@@ -380,6 +380,15 @@ void OptionsForm::openDateTimeSettings()
         QMessageBox::warning(this, platform::ApplicationTitle, problem);
 }
 
+void OptionsForm::done(int result)
+{
+    for (QDialog *open : findChildren<QDialog *>()) {
+        if (open->isVisible())
+            open->reject();
+    }
+    QDialog::done(result);
+}
+
 bool OptionsForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_clock && event->type() == QEvent::MouseButtonDblClick) {

@@ -79,6 +79,10 @@ public:
     // Command4: the desktop's date and time settings; a message says so when there are none.
     void openDateTimeSettings();
 
+    // Closing (also from outside, as leaving the tray and the exit do) closes the city directory
+    // first when it is open.
+    void done(int result) override;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -373,6 +373,25 @@ TEST_F(OptionsFormTest, TheCityDirectoryFillsThePageButStoresNothing)
     control<QToolButton>(form, "Toolbar1")->click();
     EXPECT_EQ(text(form, "Text1"), "Апиа");
 
+    // Closing the options from outside while the directory is open closes both.
+    bool directoryWasOpen = false;
+    whenModal<SpravCity>([&](SpravCity *directory) {
+        directoryWasOpen = directory->isVisible();
+        form.reject();
+        // Should the directory stay open, the test fails instead of waiting for it forever.
+        QTimer::singleShot(2000, directory, [directory] {
+            ADD_FAILURE() << "the city directory stayed open";
+            directory->reject();
+        });
+    });
+    control<QToolButton>(form, "Toolbar1")->click();
+    EXPECT_TRUE(directoryWasOpen);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(form.findChildren<SpravCity *>().isEmpty() ||
+                !form.findChildren<SpravCity *>().front()->isVisible());
+    EXPECT_EQ(text(form, "Text1"), "Апиа");
+    form.show();
+
     // "Ok" stores the chosen place.
     control<QPushButton>(form, "Command1")->click();
     EXPECT_EQ(stored(LocationSection, "CityName"), "Апиа");
