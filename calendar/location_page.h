@@ -41,13 +41,14 @@ struct LocationPage
     // order of locationSettings (name, longitude, latitude).
     Location ApplySettings(platform::SettingsStore &store) const;
 
-    QString name;                // Text1
-    int latitudeDegrees = 0;     // Combo7
-    int latitudeMinutes = 0;     // Combo8
-    int latitudeHemisphere = 0;  // Combo9
-    int longitudeDegrees = 0;    // Combo12
-    int longitudeMinutes = 0;    // Combo11
-    int longitudeHemisphere = 0; // Combo10
+    // The settlement's name as typed or chosen, and the item index of each list.
+    QString name;
+    int latitudeDegrees = 0;
+    int latitudeMinutes = 0;
+    int latitudeHemisphere = 0;
+    int longitudeDegrees = 0;
+    int longitudeMinutes = 0;
+    int longitudeHemisphere = 0;
 
     friend bool operator==(const LocationPage &, const LocationPage &) = default;
 };

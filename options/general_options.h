@@ -23,23 +23,23 @@ QString transparencyPercentText(int value);
 class GeneralOptions
 {
 public:
-    // The page as the window opens it: tray-on-close (Check1) from the setting, autorun (Check2)
-    // from the autorun entry, applying its rule, and the slider for the opacity.
+    // The page as the window opens it: tray-on-close from the setting, autorun from the autorun
+    // entry, applying its rule, and the slider for the opacity.
     GeneralOptions(bool toTrayOnClose, bool autorunOn, int menuTransparency);
 
-    // Check1. While autorun is on it stays checked and cannot be changed.
+    // Tray-on-close. While autorun is on it stays checked and cannot be changed.
     bool trayOnClose() const { return m_trayOnClose; }
     bool trayOnCloseEnabled() const { return !m_autorun; }
     void setTrayOnClose(bool on);
-    // Image4, shown exactly while Check1 is checked.
+    // The small picture beside tray-on-close, shown exactly while it is checked.
     bool trayPictureVisible() const { return m_trayOnClose; }
 
-    // Check2. Checking it checks Check1 and disables it; unchecking enables Check1 again, which
-    // keeps its state.
+    // Autorun. Checking it checks tray-on-close and disables it; unchecking enables tray-on-close
+    // again, which keeps its state.
     bool autorun() const { return m_autorun; }
     void setAutorun(bool on);
 
-    // Slider1 and Label1; the opacity follows the slider at once.
+    // The slider and the percentage beside it; the opacity follows the slider at once.
     int sliderValue() const { return m_sliderValue; }
     void setSliderValue(int value);
     QString percentText() const { return transparencyPercentText(m_sliderValue); }

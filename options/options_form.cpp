@@ -32,7 +32,7 @@ namespace {
 Q_LOGGING_CATEGORY(lcOptions, "kelmor.options", QtWarningMsg)
 
 // The window's icon, painted at the widget's size for the screen it is on (the heading picture
-// and Image4, the small picture beside tray-on-close).
+// and the small picture beside tray-on-close).
 class IconPicture : public QWidget
 {
 public:

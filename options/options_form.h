@@ -44,7 +44,7 @@ public:
         std::function<void(bool)> setAutorun;
         // City.csv for the city directory; default: CityFilePath().
         QString cityFile;
-        // The clock of Label2; default: the system's.
+        // The clock the time label shows on a double click; default: the system's.
         std::function<QTime()> now;
     };
 
@@ -76,7 +76,7 @@ public:
     // ">>>": the city directory, modal over this window; a settlement chosen there fills the
     // location page (nothing is stored yet).
     void openCityDirectory();
-    // Command4: the desktop's date and time settings; a message says so when there are none.
+    // The desktop's date and time settings; a message says so when there are none.
     void openDateTimeSettings();
 
     // Closing (also from outside, as leaving the tray and the exit do) closes the city directory
