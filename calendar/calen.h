@@ -25,7 +25,7 @@ class SettingsStore;
 
 namespace kelmor::calendar {
 
-// `Picture2`: the phase picture, drawn anew for the screen it is on; a double click asks for the
+// The phase picture, drawn anew for the screen it is on; a double click asks for the
 // phase animation.
 class MoonPhaseView : public QWidget
 {

@@ -64,7 +64,7 @@ private:
 };
 
 // When the calculation runs: BCalculate defers it until the picker changes have stopped for
-// DelayMs (the timer `Timer3` restarts on each change), runNow runs it at once. A request
+// DelayMs (its timer restarts on each change), runNow runs it at once. A request
 // that arrives while the calculation runs (from inside it, or from events it lets through) is
 // carried out once, after it, never nested inside it.
 class RecalculationScheduler : public QObject
@@ -97,7 +97,7 @@ QString offsetText(int offsetSeconds);
 // The offset of `zone` in force at the universal instant `utcNow`, in seconds.
 int currentOffsetSeconds(const astro::TimeZoneProvider &zone, const QDateTime &utcNow);
 
-// `Label9`: "55°45' с.ш.  37°35' в.д 3 GMT", the place's degrees and minutes with their
+// The location line, "55°45' с.ш.  37°35' в.д 3 GMT": the place's degrees and minutes with their
 // hemispheres, then the offset of local time.
 QString coordinatesLine(const Location &place, int offsetSeconds);
 
@@ -108,19 +108,20 @@ QString clockTooltip(const LocalMoment &now);
 // that find no lunar day.
 struct CalenTexts
 {
-    QString weekDayName; // `Label12`
-    QString weekDayText; // `Text1`
-    QString day;         // `Label5`
-    QString dayText;     // `Text2`
-    QString lunarDay;    // `Label16`
-    QString period;      // `Label3`
-    QString lunarText;   // `Text3`
+    QString weekDayName; // "Вторник"
+    QString weekDayText; // what a dream of that weekday means
+    QString day;         // the day of the month
+    QString dayText;     // what a dream of that day means
+    QString lunarDay;    // the lunar day's number
+    QString period;      // when the lunar day began and ends
+    QString lunarText;   // what a dream of that lunar day means
     bool periodVisible = false;
     // Whether the lunar-day fields and the phase picture belong to the moment shown.
     bool lunarDayKnown = false;
 };
 
-// Shown in `Text3` when the engine cannot count the lunar days of the chosen moment.
+// Shown as the lunar day's meaning when the engine cannot count the lunar days of the chosen
+// moment.
 extern const QString kLunarDayFailedText;
 
 // The results of the calendar for the chosen moments calculated so far.
@@ -151,7 +152,7 @@ private:
     std::vector<DateTime> m_boundaries;
 };
 
-// The phase animation: every tick of `Timer4` shows the next picture, 1 to 28, then the picture
+// The phase animation: every tick of its timer shows the next picture, 1 to 28, then the picture
 // of the current lunar day, and ends.
 class PhaseAnimation
 {

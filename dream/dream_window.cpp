@@ -4,19 +4,15 @@
 #include "dream/dream_analysis.h"
 #include "platform/qt_timezone.h"
 #include "viewer/interpretation_document.h"
-#include "viewer/messages.h"
-#include "viewer/print_dialog.h"
-#include "viewer/rtf_writer.h"
 #include "viewer/search_form.h"
 #include "viewer/tolk.h"
+#include "viewer/view_commands.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDateTimeEdit>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPromise>
 #include <QPushButton>
@@ -32,16 +28,6 @@
 namespace kelmor::dream {
 
 namespace {
-
-bool ctrlOnly(const QKeyEvent *event)
-{
-    return (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
-}
-
-bool noModifiers(const QKeyEvent *event)
-{
-    return (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-}
 
 calendar::DateTime toDateTime(const QDateTime &moment)
 {
@@ -115,14 +101,9 @@ DreamWindow::DreamWindow(Context context, QWidget *owner)
          &DreamWindow::showFind},
     };
     for (const auto &spec : buttons) {
-        auto *b = new QToolButton(toolbar);
-        b->setObjectName(QString::fromLatin1(spec.key));
-        b->setText(QString::fromUtf16(spec.caption));
-        b->setToolTip(QString::fromUtf16(spec.tip));
-        b->setIcon(style()->standardIcon(spec.icon));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setFocusPolicy(Qt::NoFocus);
-        toolbar->addWidget(b);
+        QToolButton *b = viewer::addViewButton(toolbar, QString::fromLatin1(spec.key),
+                                               QString::fromUtf16(spec.caption),
+                                               QString::fromUtf16(spec.tip), spec.icon);
         connect(b, &QToolButton::clicked, this, spec.slot);
     }
 
@@ -287,55 +268,29 @@ void DreamWindow::followLink(const DreamReport::Link &link)
 
 void DreamWindow::copyToClipboard()
 {
-    const std::u16string &text = m_report.text;
-    int start = m_view->selectionStart();
-    int length = m_view->selectionLength();
-    if (length <= 0) {
-        start = 0;
-        length = int(text.size());
-    }
-    auto *mime = new QMimeData;
-    mime->setData(QStringLiteral("text/rtf"), viewer::writeRtf(text, m_report.runs, start, length));
-    QGuiApplication::clipboard()->clear();
-    QGuiApplication::clipboard()->setMimeData(mime);
+    viewer::copyView(*m_view);
 }
 
 void DreamWindow::print()
 {
-    if (!viewer::PrintDialog::systemHasPrinters()) {
-        viewer::showMessage(
-            this, viewer::MessageIcon::Warning, QString(),
-            QStringLiteral("В системе нет принтеров. Установите принтер и повторите попытку."));
-        return;
-    }
-    viewer::PrintDialog dialog(m_view, this);
-    dialog.exec();
+    viewer::printView(m_view, this);
 }
 
 void DreamWindow::showFind()
 {
-    if (m_searchForm && m_searchForm->isVisible()) {
-        m_searchForm->FND();
-        return;
-    }
-    if (!m_searchForm)
-        m_searchForm = new viewer::SearchForm(m_view, this);
-    m_searchForm->setSearchText(
-        m_view->textCursor().selectedText().replace(QChar(viewer::kViewCr), u'\r'));
-    m_searchForm->show();
-    m_searchForm->raise();
-    m_searchForm->activateWindow();
+    viewer::findInView(m_view, m_searchForm, this);
 }
 
 void DreamWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && noModifiers(event))
+    if (event->key() == Qt::Key_Escape && viewer::noModifiers(event))
         close();
-    else if (event->key() == Qt::Key_P && ctrlOnly(event))
+    else if (event->key() == Qt::Key_P && viewer::ctrlOnly(event))
         print();
-    else if (event->key() == Qt::Key_F3 && noModifiers(event))
+    else if (event->key() == Qt::Key_F3 && viewer::noModifiers(event))
         showFind();
-    else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && ctrlOnly(event))
+    else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+             viewer::ctrlOnly(event))
         analyse();
     else
         return QWidget::keyPressEvent(event);
@@ -346,7 +301,8 @@ bool DreamWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_text && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && ctrlOnly(key)) {
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            viewer::ctrlOnly(key)) {
             analyse();
             return true;
         }
@@ -356,7 +312,7 @@ bool DreamWindow::eventFilter(QObject *watched, QEvent *event)
         (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
         // Ctrl+C copies as rich text, as the viewer does.
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_C && ctrlOnly(key)) {
+        if (key->key() == Qt::Key_C && viewer::ctrlOnly(key)) {
             if (event->type() == QEvent::KeyPress)
                 copyToClipboard();
             event->accept();

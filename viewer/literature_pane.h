@@ -1,7 +1,7 @@
 #pragma once
 
-// The literature pane of the main window: the favourites toolbar (Toolbar3) over the tree
-// (TreeView1 in its frame Text3). LiteratureModel puts the plain Literature tree behind the
+// The literature pane of the main window: the favourites toolbar over the tree of articles in its
+// frame. LiteratureModel puts the plain Literature tree behind the
 // view; the pane turns the view's events into the tree's rules and tells the main window,
 // through its signals, what to show in the status bar, the selected-item label and the viewer
 // button, and when to open the viewer.

@@ -3,21 +3,18 @@
 #include "platform/settings.h"
 #include "platform/twips.h"
 #include "viewer/article_document.h"
-#include "viewer/copy_formats.h"
 #include "viewer/interpretation_document.h"
 #include "viewer/literature.h"
 #include "viewer/messages.h"
-#include "viewer/print_dialog.h"
 #include "viewer/search_form.h"
+#include "viewer/view_commands.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFrame>
 #include <QMenu>
-#include <QMimeData>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
@@ -29,16 +26,6 @@
 namespace kelmor::viewer {
 
 namespace {
-
-bool ctrlOnly(const QKeyEvent *event)
-{
-    return (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
-}
-
-bool noModifiers(const QKeyEvent *event)
-{
-    return (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-}
 
 const QString kKeySection = platform::SettingsSection;
 
@@ -175,17 +162,10 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
         {u"Копировать", "Copy", u"Скопировать в буфер (Ctrl+C)", QStyle::SP_FileDialogContentsView},
         {u"Найти", "find", u"Искать в тексте (F3)", QStyle::SP_FileDialogDetailedView},
     };
-    for (const ButtonSpec &spec : specs) {
-        auto *b = new QToolButton(m_toolbar);
-        b->setObjectName(QString::fromLatin1(spec.key));
-        b->setText(QString::fromUtf16(spec.caption));
-        b->setToolTip(QString::fromUtf16(spec.tip));
-        b->setIcon(style()->standardIcon(spec.icon));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setFocusPolicy(Qt::NoFocus);
-        m_toolbar->addWidget(b);
-        m_buttons.append(b);
-    }
+    for (const ButtonSpec &spec : specs)
+        m_buttons.append(addViewButton(m_toolbar, QString::fromLatin1(spec.key),
+                                       QString::fromUtf16(spec.caption),
+                                       QString::fromUtf16(spec.tip), spec.icon));
     m_backMenu = new QMenu(this);
     button(QStringLiteral("Back"))->setMenu(m_backMenu);
     connect(m_backMenu, &QMenu::triggered, this, &Tolk::backMenuTriggered);
@@ -195,7 +175,7 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
     connect(button(QStringLiteral("Copy")), &QToolButton::clicked, this, &Tolk::copyToClipboard);
     connect(button(QStringLiteral("find")), &QToolButton::clicked, this, &Tolk::ShowFind);
 
-    // `Text2`: the frame around the view.
+    // The frame around the view.
     m_frame = new QFrame(this);
     m_frame->setObjectName(QStringLiteral("Text2"));
     m_frame->setFrameShape(QFrame::StyledPanel);
@@ -392,44 +372,17 @@ void Tolk::backMenuTriggered(QAction *action)
 
 void Tolk::ShowFind()
 {
-    if (m_searchForm && m_searchForm->isVisible()) {
-        m_searchForm->FND();
-        return;
-    }
-    if (!m_searchForm)
-        m_searchForm = new SearchForm(m_view, this);
-    // The selected characters of the text itself: the view's own selected text has a paragraph
-    // separator for each line end, which the text never holds.
-    m_searchForm->setSearchText(
-        m_view->plainText().mid(m_view->selectionStart(), m_view->selectionLength()));
-    m_searchForm->show();
-    m_searchForm->raise();
-    m_searchForm->activateWindow();
+    findInView(m_view, m_searchForm, this);
 }
 
 void Tolk::copyToClipboard()
 {
-    // The selection, or the whole document when nothing is selected.
-    const std::u16string text = m_view->plainText().toStdU16String();
-    const int length = m_view->selectionLength();
-    const int start = length > 0 ? m_view->selectionStart() : 0;
-    std::unique_ptr<QMimeData> mime =
-        copiedMimeData(text, m_view->runs(), start, length > 0 ? length : int(text.size()));
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setMimeData(mime.release()); // the clipboard owns it
+    copyView(*m_view);
 }
 
 void Tolk::print()
 {
-    if (!PrintDialog::systemHasPrinters()) {
-        showMessage(
-            this, MessageIcon::Warning, QString(),
-            QStringLiteral("В системе нет принтеров. Установите принтер и повторите попытку."));
-        return;
-    }
-    PrintDialog dialog(m_view, this);
-    dialog.exec();
+    printView(m_view, this);
 }
 
 void Tolk::showMenuFor(const QPoint &globalPos)

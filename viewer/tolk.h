@@ -28,7 +28,7 @@ namespace kelmor::viewer {
 
 class SearchForm;
 
-// The read-only view of the document (`RichTextBox1`). It keeps the plain text it shows and its
+// The read-only view of the document. It keeps the plain text it shows and its
 // formatting, so hit-testing, find and copy work on exact positions.
 class InterpretationView : public QTextEdit
 {

@@ -104,12 +104,15 @@ TEST_F(DreamWindowTest, ReportFollowsAPauseInTypingAndItsLinksLeadToTheSections)
     ASSERT_EQ(asked.count(), 1);
     EXPECT_EQ(asked.at(0).at(0).toString(), "Огонь");
 
-    // Ctrl+C copies the report as rich text.
+    // Ctrl+C copies the report as rich text, HTML and plain text, like the viewer, so it pastes
+    // into any program.
     QApplication::clipboard()->clear();
     QTest::keyClick(window->view(), Qt::Key_C, Qt::ControlModifier);
     const QMimeData *mime = QApplication::clipboard()->mimeData();
     ASSERT_TRUE(mime);
     EXPECT_TRUE(mime->hasFormat("text/rtf"));
+    EXPECT_TRUE(mime->hasHtml());
+    EXPECT_TRUE(mime->text().contains(QStringLiteral("Огонь"))) << mime->text().toStdString();
 }
 
 TEST_F(DreamWindowTest, NoSymbolSaysSoAndCtrlEnterReadsAtOnce)

@@ -1,19 +1,15 @@
 // `kelmor lookup`, run as a process on a books folder of fixture books.
-#include "books/engine/book_writer.h"
 #include "platform/settings.h"
+#include "support/book_fixture.h"
 #include "viewer/lookup_command.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-using kelmor::books::BookRecord;
-using kelmor::books::BookSource;
 
 struct Result
 {
@@ -27,33 +23,32 @@ class LookupCommand : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(root.isValid());
-        booksDir = root.filePath("data/ZEL Programming/ZEL Kelmor/3.1/Books");
-        ASSERT_TRUE(QDir().mkpath(booksDir));
-        ASSERT_TRUE(QDir().mkpath(root.filePath("config")));
-
-        auto book = [](const char16_t *tool, const char16_t *title, const char16_t *color,
-                       std::vector<BookRecord> records) {
-            BookSource source;
-            source.config.toolName = tool;
-            source.config.tolkName = title;
-            source.config.color = color;
-            source.records = std::move(records);
-            return source;
-        };
-        kelmor::books::writeBookFile(book(u"Сонник 1", u"Первый сонник", u"255",
-                                          {{u"Вода", u"Чистая вода – к радости.", u"река; море."},
-                                           {u"Луна", u"К переменам.", std::nullopt}}),
-                                     (booksDir + "/a.book").toStdString());
-        kelmor::books::writeBookFile(book(u"Сонник 2", u"Второй сонник", u"32768",
-                                          {{u"вода", u"Мутная вода – к болезни.", u"море; лёд."}}),
-                                     (booksDir + "/b.book").toStdString());
-        kelmor::books::writeBookFile(book(u"Сонник 3", u"Выключенный", u"0",
-                                          {{u"Вода", u"Не показывать.", std::nullopt},
-                                           {u"Огонь", u"Только здесь.", std::nullopt}}),
-                                     (booksDir + "/c.book").toStdString());
+        booksDir = folder.path();
+        ASSERT_TRUE(QDir().mkpath(folder.rootPath("config")));
+        folder.write(
+            {"a.book",
+             "Сонник 1",
+             {},
+             {},
+             QStringLiteral("255"),
+             {{"Вода", "Чистая вода – к радости.", "река; море."}, {"Луна", "К переменам."}},
+             QStringLiteral("Первый сонник")});
+        folder.write({"b.book",
+                      "Сонник 2",
+                      {},
+                      {},
+                      QStringLiteral("32768"),
+                      {{"вода", "Мутная вода – к болезни.", "море; лёд."}},
+                      QStringLiteral("Второй сонник")});
+        folder.write({"c.book",
+                      "Сонник 3",
+                      {},
+                      {},
+                      QStringLiteral("0"),
+                      {{"Вода", "Не показывать."}, {"Огонь", "Только здесь."}},
+                      QStringLiteral("Выключенный")});
         auto settings =
-            kelmor::platform::SettingsStore::atFile(root.filePath("config/ZEL_Programming.conf"));
+            kelmor::platform::SettingsStore::atFile(folder.rootPath("config/ZEL_Programming.conf"));
         settings.writeInt(kelmor::platform::BooksSection, QDir(booksDir).absoluteFilePath("c.book"),
                           0);
         settings.sync();
@@ -63,8 +58,8 @@ protected:
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_DIRS", root.filePath("data"));
-        env.insert("XDG_CONFIG_HOME", root.filePath("config"));
+        env.insert("XDG_DATA_DIRS", folder.dataDir());
+        env.insert("XDG_CONFIG_HOME", folder.rootPath("config"));
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
@@ -75,7 +70,7 @@ protected:
                 process.readAllStandardError()};
     }
 
-    QTemporaryDir root;
+    kelmor::testing::BookFolder folder;
     QString booksDir;
 };
 
