@@ -98,8 +98,8 @@ TEST(TrayMenu, PanelRowsFieldAndHighlightBar)
     QWidget *frame = child(*menu, QStringLiteral("Shape2"));
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->size(), menu->panelSize());
-    EXPECT_EQ(menu->geometry(), QRect(QPoint(800, 600) - QPoint(menu->width(), menu->height()),
-                                      menu->panelSize()));
+    EXPECT_EQ(menu->geometry(),
+              QRect(QPoint(800, 600) - QPoint(menu->width(), menu->height()), menu->panelSize()));
     // At the designed font the panel is 2295 × 2250 twips; larger fonts only scale it up.
     EXPECT_GE(menu->width(), 153);
     EXPECT_NEAR(double(menu->width()) / menu->height(), 2295.0 / 2250.0, 0.02);
@@ -204,12 +204,12 @@ TEST(TrayMenu, EnterOpensTheViewerOrAnswersWithAMessage)
         bool stays;
     };
     const Case cases[] = {
-        {"вод", 1, nullptr, false},   // completed to "вода", the list's "Вода"
-        {"ДОМ", 1, nullptr, false},   // another letter case
+        {"вод", 1, nullptr, false}, // completed to "вода", the list's "Вода"
+        {"ДОМ", 1, nullptr, false}, // another letter case
         {"кот", 0, &WordNotFoundMessage, true},
         {"сука", 0, &ObsceneWordMessage, true},
-        {"   ", 0, nullptr, true},    // only spaces: nothing
-        {"", 0, nullptr, true},       // empty: nothing
+        {"   ", 0, nullptr, true}, // only spaces: nothing
+        {"", 0, nullptr, true},    // empty: nothing
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed);
