@@ -4,6 +4,7 @@
 #include "platform/pointer_position.h"
 #include "platform/version.h"
 #include "platform/window_alpha.h"
+#include "tray/logging.h"
 #include "tray/popup_placement.h"
 #include "tray/quick_search.h"
 #include "tray/tray_commands.h"
@@ -23,6 +24,8 @@
 #include <array>
 
 namespace kelmor::tray {
+
+Q_LOGGING_CATEGORY(lcTray, "kelmor.tray", QtWarningMsg)
 
 namespace {
 
@@ -49,6 +52,21 @@ constexpr double DesignedFieldPixels = FieldHeight / 15;
 constexpr std::array<RowPicture, TrayCommands::RowCount> RowPictures = {
     RowPicture::Restore, RowPicture::Calendar, RowPicture::About, RowPicture::Options,
     RowPicture::Exit};
+
+const char *enterActionName(EnterAction action)
+{
+    switch (action) {
+    case EnterAction::Nothing:
+        return "nothing";
+    case EnterAction::OpenViewer:
+        return "the viewer";
+    case EnterAction::ObsceneMessage:
+        return "the obscene-word message";
+    case EnterAction::NotFoundMessage:
+        return "the not-found message";
+    }
+    return "";
+}
 
 void defaultWarn(QWidget *parent, const QString &text)
 {
@@ -246,6 +264,8 @@ void TrayMenu::popUp()
     activateWindow();
     m_field->setFocus(Qt::PopupFocusReason);
     platform::SetRus();
+    qCInfo(lcTray) << "popup opened at" << geometry()
+                   << (mouse ? "with its corner at the mouse" : "at the screen's corner");
 }
 
 void TrayMenu::ShowCur(int row)
@@ -282,8 +302,10 @@ void TrayMenu::tick()
         inside = containsWithBorders(geometry(), *mouse);
     else
         inside = underMouse();
-    if (m_idle.tick(blank, inside))
+    if (m_idle.tick(blank, inside)) {
+        qCInfo(lcTray) << "popup closes: idle";
         close();
+    }
 }
 
 void TrayMenu::clickRow(int row)
@@ -292,6 +314,7 @@ void TrayMenu::clickRow(int row)
         return;
     QPointer<TrayMenu> self(this);
     m_closing = true; // hiding deactivates the popup; the command still runs
+    qCInfo(lcTray).noquote() << "row" << row << TrayCommands::caption(row);
     hide();
     if (m_context.runCommand)
         m_context.runCommand(row);
@@ -304,6 +327,7 @@ void TrayMenu::keyPressed(QKeyEvent *event, bool *consumed)
     const int key = event->key();
     if (key == Qt::Key_Escape) {
         *consumed = true;
+        qCInfo(lcTray) << "popup closes: Esc";
         close();
         return;
     }
@@ -317,7 +341,9 @@ void TrayMenu::keyPressed(QKeyEvent *event, bool *consumed)
             m_context.mirrorText(text);
         const std::optional<QString> word =
             m_context.selectedWord ? m_context.selectedWord() : std::nullopt;
-        switch (enterAction(text, word)) {
+        const EnterAction action = enterAction(text, word);
+        qCInfo(lcTray).noquote() << "Enter on" << text << "->" << enterActionName(action);
+        switch (action) {
         case EnterAction::OpenViewer: {
             QPointer<TrayMenu> self(this);
             if (m_context.showInterpretation)
@@ -362,6 +388,7 @@ void TrayMenu::keyReleased(int key)
     if (const std::optional<FieldState> completed = completeInline(field, *word)) {
         m_field->setText(completed->text);
         m_field->setSelection(completed->selectionStart, completed->selectionLength);
+        qCInfo(lcTray).noquote() << "completed" << text << "->" << completed->text;
     }
 }
 
@@ -388,8 +415,10 @@ bool TrayMenu::event(QEvent *event)
         break;
     case QEvent::WindowDeactivate:
         // Another window took the keyboard; the popup's own warning does not count.
-        if (!m_warning && !m_closing && isVisible())
+        if (!m_warning && !m_closing && isVisible()) {
+            qCInfo(lcTray) << "popup closes: deactivated";
             close();
+        }
         break;
     default:
         break;
