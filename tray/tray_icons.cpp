@@ -123,7 +123,7 @@ void drawExit(QPainter &p, const auto &pick)
 
 void drawSearch(QPainter &p, const auto &pick)
 {
-    p.setPen(QPen(pick(SteelDark), 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.setPen(QPen(pick(Steel), 2.2, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(10, 10), QPointF(14, 14));
     p.setPen(QPen(pick(BlueDark), 1.4));
     p.setBrush(pick(QColor(200, 225, 250)));
