@@ -29,6 +29,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 using namespace kelmor;
 using kelmor::platform::SettingsSection;
@@ -88,7 +89,7 @@ protected:
         options.executableBaseName = QStringLiteral("kelmor");
         options.endProcess = [this] { ++ends; };
         options.isAutorunOn = [this] { return autorun; };
-        options.setAutorun = [this](bool on) { autorunCalls << on; };
+        options.setAutorun = [this](bool on) { autorunCalls.push_back(on); };
         options.pointerPosition = [this] { return mouse; };
         window = std::make_unique<MainWindow>(*store, options);
         window->setDictionaryPane(new DictionaryPane);
@@ -158,7 +159,7 @@ protected:
     viewer::LiteraturePane *literature = nullptr;
     std::optional<QPoint> mouse = QPoint(700, 500); // on the 800 × 600 offscreen screen
     bool autorun = false;
-    QList<bool> autorunCalls;
+    std::vector<bool> autorunCalls;
     int ends = 0;
     int questions = 0;
     QStringList messages;
@@ -259,7 +260,7 @@ TEST_F(MainWindowTrayTest, ExitEndsAtOnceUnlessAutorunIsOnAndTheQuestionNotDecli
         int ends;
         const char *toTray; // afterwards; it was "True"
         const char *unloadQAfter;
-        QList<bool> autorunCalls;
+        std::vector<bool> autorunCalls;
     };
     const Case cases[] = {
         {"autorun off", false, nullptr, false, false, true, 0, 1, "True", "", {}},
