@@ -523,7 +523,8 @@ void MainWindow::ShowTrayMenu()
 {
     if (m_ended || m_exiting)
         return;
-    // One closing (it lost the keyboard to the tray icon's click) gives way to a new one.
+    // A popup still open comes forward at the mouse; one that has closed (it lost the keyboard
+    // to the click on the icon) is on its way out, and a new one opens.
     if (m_trayMenu && m_trayMenu->isVisible()) {
         m_trayMenu->popUp();
         return;
@@ -540,7 +541,6 @@ void MainWindow::ShowTrayMenu()
     context.pointerPosition = m_options.pointerPosition;
     m_trayMenu = new tray::TrayMenu(std::move(context));
     m_trayMenu->popUp();
-    qCInfo(lcShell) << "tray popup shown at" << m_trayMenu->geometry();
 }
 
 tray::TrayMenu *MainWindow::trayMenu() const
