@@ -6,7 +6,10 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <QPoint>
+
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -33,6 +36,11 @@ class DreamWindow;
 namespace kelmor::options {
 class OptionsForm;
 }
+
+namespace kelmor::tray {
+class TrayCommands;
+class TrayMenu;
+} // namespace kelmor::tray
 
 namespace kelmor::viewer {
 class LiteraturePane;
@@ -68,6 +76,13 @@ public:
         // Tells the user that the settings could not be saved (file, reason). Default: a
         // message box, and the same text on standard error.
         std::function<void(const QString &message)> reportSaveFailure;
+        // The autorun entry, asked by the tray popup's "Выход" and switched off by the exit
+        // question. Default: IsAutorunOn and SetAutorun.
+        std::function<bool()> isAutorunOn;
+        std::function<void(bool enable)> setAutorun;
+        // The mouse on the screen, where the tray popup opens; std::nullopt where the desktop
+        // does not tell. Default: platform::globalPointerPosition.
+        std::function<std::optional<QPoint>()> pointerPosition;
     };
 
     // The default options for the running program.
@@ -106,6 +121,18 @@ public:
     // Leaves tray mode: closes the secondary windows, shows the window in the normal state,
     // hides the tray icon.
     void FromTray();
+    // Closes the secondary windows: the about box, the viewer, the calendar, the whole-dream
+    // window, and through secondaryWindowsClosing the options and the city directory.
+    void closeSecondaryWindows();
+    // The tray popup (the right button on the tray icon), with its bottom-right corner at the
+    // mouse; an open popup comes forward.
+    void ShowTrayMenu();
+    tray::TrayMenu *trayMenu() const;
+    // The popup's Enter on the list's selected word: its interpretation in the viewer (also
+    // while the literature has the focus).
+    void showTrayWord();
+    // The tray popup's exit question, modally.
+    void showExitQuestion();
     bool isInTray() const { return m_inTray; }
     // A second start of the program asked this one to come forward.
     void comeForward();
@@ -120,7 +147,8 @@ public:
     // each opening reads the current values, and "Ok" makes them this window's. Modal: returns
     // once it has closed. One at a time: an open one comes forward on the tab asked for.
     void showOptionsWindow(int tab, bool modal);
-    void ShowAbout();
+    // The about box: modal from the main window, modeless from the tray popup.
+    void ShowAbout(bool modal = true);
     // The "Весь сон" window (Ctrl+D): a whole dream read at once.
     void ShowDream();
 
@@ -143,7 +171,7 @@ Q_SIGNALS:
     void secondaryWindowsClosing();
     // ExitApp unloads every window.
     void windowsUnloading();
-    // The calendar and options commands ran (toolbar or Ctrl+M / Ctrl+O).
+    // The calendar and options commands ran (toolbar, Ctrl+M / Ctrl+O, the tray popup).
     void calendarRequested();
     void optionsRequested();
 
@@ -185,7 +213,10 @@ private:
     void saveSettings();
     // The options window confirmed: its values become this window's.
     void takeOptions(const options::OptionsForm &form);
-    void openViewer();
+    // The viewer on the selected word or, while the literature has the focus, the selected
+    // article; listWord: the selected word in any case.
+    void openViewer(bool listWord = false);
+    void buildTrayCommands();
     void closeViewer();
     void releaseInterpretation();
     // The word list's selected word; none without a selection.
@@ -214,6 +245,11 @@ private:
     QPointer<calendar::Calen> m_calendar;
     QPointer<dream::DreamWindow> m_dreamWindow;
     QPointer<options::OptionsForm> m_optionsWindow;
+    // The popup has no parent (a transient of the hidden main window could stay hidden with
+    // it); the window deletes one still open.
+    QPointer<tray::TrayMenu> m_trayMenu;
+    std::unique_ptr<tray::TrayCommands> m_trayCommands;
+    QMenu *m_trayHostMenu = nullptr;
     QMenu *m_commandsMenu = nullptr;
     QString m_booksWarning;
 
