@@ -93,9 +93,13 @@ QFrame *line(QWidget *parent)
     return frame;
 }
 
+// The settlement as a link to the location settings; a blank name would leave nothing to
+// click, so it shows the title of the location page instead.
 QString settlementLink(const QString &name)
 {
-    return QStringLiteral("<a href=\"location\">%1</a>").arg(name.toHtmlEscaped());
+    const QString shown =
+        name.trimmed().isEmpty() ? QStringLiteral("Населенный пункт") : name.toHtmlEscaped();
+    return QStringLiteral("<a href=\"location\">%1</a>").arg(shown);
 }
 
 } // namespace

@@ -17,6 +17,9 @@ packages=(
     # installed program under Xvfb (scripts/package-check.sh) and the screenshots.
     librsvg2-bin desktop-file-utils appstream man-db bash-completion file
     xdotool imagemagick x11-xkb-utils
+    # The tray sessions under Xvfb: the X11 tray, a private session bus and D-Bus calls to the
+    # StatusNotifier item.
+    trayer dbus-daemon libglib2.0-bin
 )
 # And what the program uses at run time: the Debian package's own list of them.
 while read -r p; do
