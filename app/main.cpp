@@ -3,6 +3,7 @@
 #include "calendar/moon_command.h"
 #include "dream/dream_command.h"
 #include "fulltext/find_command.h"
+#include "journal/journal_command.h"
 #include "shell/startup.h"
 #include "viewer/lookup_command.h"
 
@@ -36,6 +37,12 @@ int main(int argc, char **argv)
     if (command == "find") {
         QCoreApplication app(argc, argv);
         return kelmor::fulltext::runFindCommand(QCoreApplication::arguments().mid(2));
+    }
+
+    // "kelmor journal ...": the dream journal.
+    if (command == "journal") {
+        QCoreApplication app(argc, argv);
+        return kelmor::journal::runJournalCommand(QCoreApplication::arguments().mid(2));
     }
 
     return kelmor::shell::runApplication(argc, argv);

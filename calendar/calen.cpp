@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTimeEdit>
 #include <QFrame>
@@ -92,9 +93,13 @@ QFrame *line(QWidget *parent)
     return frame;
 }
 
+// The settlement as a link to the location settings; a blank name would leave nothing to
+// click, so it shows the title of the location page instead.
 QString settlementLink(const QString &name)
 {
-    return QStringLiteral("<a href=\"location\">%1</a>").arg(name.toHtmlEscaped());
+    const QString shown =
+        name.trimmed().isEmpty() ? QStringLiteral("Населенный пункт") : name.toHtmlEscaped();
+    return QStringLiteral("<a href=\"location\">%1</a>").arg(shown);
 }
 
 } // namespace
@@ -289,6 +294,34 @@ void Calen::buildUi()
         results->setRowMinimumHeight(row, fontMetrics().lineSpacing() * 2);
     results->setRowMinimumHeight(5, std::max(fontMetrics().lineSpacing() * 2, kPhasePictureWidth));
 
+    // The night instead of one moment: the chosen moment is when the dreamer fell asleep.
+    m_sleepWindow = new QCheckBox(QStringLiteral("Время сна неизвестно: я спал до"), this);
+    m_sleepWindow->setObjectName(QStringLiteral("SleepWindow"));
+    m_sleepWindow->setToolTip(QStringLiteral("Показать все лунные дни ночи: от выбранного "
+                                             "момента (когда вы заснули) до пробуждения"));
+    m_wokeUp = new QDateTimeEdit(this);
+    m_wokeUp->setObjectName(QStringLiteral("SleepWindowEnd"));
+    m_wokeUp->setTimeSpec(Qt::UTC);
+    m_wokeUp->setLocale(locale);
+    m_wokeUp->setDisplayFormat(QStringLiteral("dd MMMM yyyy  HH:mm"));
+    m_wokeUp->setCalendarPopup(true);
+    m_wokeUp->setDateTimeRange(firstPickerMoment(), lastPickerMoment());
+    m_wokeUp->setEnabled(false);
+    m_sleepWindowDays = textLabel(QStringLiteral("SleepWindowDays"), this);
+    m_sleepWindowDays->setVisible(false);
+    connect(m_sleepWindow, &QCheckBox::toggled, this, [this](bool on) {
+        m_wokeUp->setEnabled(on);
+        showSleepWindow();
+    });
+    connect(m_wokeUp, &QDateTimeEdit::dateTimeChanged, this, [this] {
+        if (m_sleepWindow->isChecked())
+            m_scheduler->BCalculate();
+    });
+    auto *night = new QHBoxLayout;
+    night->addWidget(m_sleepWindow);
+    night->addWidget(m_wokeUp);
+    night->addStretch(1);
+
     auto *note = captionLabel(QStringLiteral("Label2"), kNote, this);
     note->setWordWrap(true);
     QFont noteFont = note->font();
@@ -335,6 +368,8 @@ void Calen::buildUi()
     layout->addLayout(pickers);
     layout->addWidget(line(this));
     layout->addLayout(results);
+    layout->addLayout(night);
+    layout->addWidget(m_sleepWindowDays);
     layout->addWidget(line(this));
     layout->addWidget(note);
     layout->addSpacing(4);
@@ -424,6 +459,7 @@ void Calen::runCalculation()
     const auto local = zone();
     if (m_results.update(m_moment.value().toDateTime(), m_place, *local))
         showResults();
+    showSleepWindow();
     m_busyTimer->start();
     Q_EMIT calculated();
 }
@@ -441,6 +477,37 @@ void Calen::showResults()
     m_lunarText->setText(t.lunarText);
     m_phase->setVisible(t.lunarDayKnown);
     ShowMoonPhase(m_results.lunarDayNumber());
+}
+
+void Calen::showSleepWindow()
+{
+    const bool on = m_sleepWindow->isChecked();
+    m_sleepWindowDays->setVisible(on);
+    if (!on) {
+        // Until it is asked for, the waking time follows the chosen moment: eight hours later.
+        const QSignalBlocker quiet(m_wokeUp);
+        m_wokeUp->setDateTime(m_moment.value().toQDateTime().addSecs(8 * 3600));
+        return;
+    }
+    m_sleepWindowDays->setText(nightLunarDaysText(
+        m_moment.value(), LocalMoment::fromQDateTime(m_wokeUp->dateTime()), m_place, *zone()));
+}
+
+void Calen::setSleepWindow(bool on, const LocalMoment &wokeUp)
+{
+    m_wokeUp->setDateTime(wokeUp.toQDateTime());
+    m_sleepWindow->setChecked(on);
+    showSleepWindow();
+}
+
+bool Calen::showsSleepWindow() const
+{
+    return m_sleepWindow->isChecked();
+}
+
+QString Calen::sleepWindowText() const
+{
+    return m_sleepWindow->isChecked() ? m_sleepWindowDays->text() : QString();
 }
 
 void Calen::ShowMoonPhase(int lunarDay)

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class QCheckBox;
 class QDateTimeEdit;
 class QLabel;
 class QToolButton;
@@ -90,6 +91,11 @@ public:
     void setMoment(const LocalMoment &moment);
     const LocalMoment &moment() const { return m_moment.value(); }
     const CalenResults &results() const { return m_results; }
+    // The night view: the chosen moment is when the dreamer fell asleep, `wokeUp` when they
+    // woke up; the lunar days of the whole night show below the results.
+    void setSleepWindow(bool on, const LocalMoment &wokeUp);
+    bool showsSleepWindow() const;
+    QString sleepWindowText() const;
     const Location &place() const { return m_place; }
 
 public Q_SLOTS:
@@ -120,6 +126,7 @@ private:
     void timeEdited(const QDateTime &value);
     void refreshClockTooltip();
     void animatePhase();
+    void showSleepWindow();
     LocalMoment now() const;
     std::shared_ptr<const astro::TimeZoneProvider> zone() const;
 
@@ -143,6 +150,9 @@ private:
     MoonPhaseView *m_phase = nullptr;
     QLabel *m_settlement = nullptr;
     QLabel *m_coordinates = nullptr;
+    QCheckBox *m_sleepWindow = nullptr;
+    QDateTimeEdit *m_wokeUp = nullptr;
+    QLabel *m_sleepWindowDays = nullptr;
     platform::ProcessAnimation *m_busy = nullptr;
     QTimer *m_clockTimer = nullptr;
     QTimer *m_busyTimer = nullptr;

@@ -228,4 +228,43 @@ PhaseAnimation::Step PhaseAnimation::step(int currentLunarDay)
     return Step{phasePictureIndex(currentLunarDay), true};
 }
 
+QString lunarDayShareText(const LunarDayShare &day, const astro::TimeZoneProvider &zone)
+{
+    const auto local = [&zone](std::int64_t instant) {
+        const QDateTime t = QDateTime::fromSecsSinceEpoch(instant, Qt::OffsetFromUTC,
+                                                          zone.offsetSecondsAtUtc(instant));
+        return calendarLocale().toString(t, QStringLiteral("dd MMM HH:mm"));
+    };
+    return QStringLiteral("%1-й лунный день — %2 % ночи (%3 – %4)")
+        .arg(day.number)
+        .arg(std::lround(day.share * 100))
+        .arg(local(day.start), local(day.end));
+}
+
+QString nightLunarDaysText(const LocalMoment &fellAsleep, const LocalMoment &wokeUp,
+                           const Location &place, const astro::TimeZoneProvider &zone)
+{
+    const std::int64_t from =
+        epochOfDateTime(astro::mTime::LocalToUT(fellAsleep.toDateTime(), zone));
+    const std::int64_t to = epochOfDateTime(astro::mTime::LocalToUT(wokeUp.toDateTime(), zone));
+    if (to <= from)
+        return QStringLiteral("Время пробуждения должно быть позже времени, когда вы заснули.");
+    if (to - from > kMaxSleepSeconds)
+        return QStringLiteral("Ночь не может быть длиннее двух суток.");
+    const auto utf8 = [](std::string_view t) {
+        return QString::fromUtf8(t.data(), qsizetype(t.size())).trimmed();
+    };
+    try {
+        const SleepWindowResult r = SleepWindow(from, to, place, zone);
+        QStringList lines;
+        for (const LunarDayShare &d : r.lunarDays)
+            lines << lunarDayShareText(d, zone) << utf8(d.meaning);
+        lines << QStringLiteral("Утро: %1 — %2").arg(utf8(r.weekDayName), utf8(r.weekDayMeaning));
+        lines << QStringLiteral("%1-е число — %2").arg(r.day).arg(utf8(r.dayMeaning));
+        return lines.join(u'\n');
+    } catch (const astro::AstroError &) {
+        return kLunarDayFailedText;
+    }
+}
+
 } // namespace kelmor::calendar

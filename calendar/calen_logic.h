@@ -6,6 +6,7 @@
 
 #include "calendar/location.h"
 #include "calendar/lunarday.h"
+#include "calendar/sleep_window.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -151,6 +152,15 @@ private:
     int m_lunarDay = 0;
     std::vector<DateTime> m_boundaries;
 };
+
+// The night instead of one moment: every lunar day from the chosen moment (falling asleep) to
+// waking up, with its share of the night and its meaning, then the morning's weekday and day of
+// the month with theirs. A waking time not after the chosen moment, or more than two days after
+// it, gives the reason instead.
+QString nightLunarDaysText(const LocalMoment &fellAsleep, const LocalMoment &wokeUp,
+                           const Location &place, const astro::TimeZoneProvider &zone);
+// One lunar day of a night: "29-й лунный день — 75 % ночи (07 апр. 06:10 – 08 апр. 07:15)".
+QString lunarDayShareText(const LunarDayShare &day, const astro::TimeZoneProvider &zone);
 
 // The phase animation: every tick of its timer shows the next picture, 1 to 28, then the picture
 // of the current lunar day, and ends.

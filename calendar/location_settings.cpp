@@ -42,4 +42,24 @@ Location readLocation(const platform::SettingsStore &store)
     return place;
 }
 
+QList<QPair<QString, QString>> locationSettings(const Location &place)
+{
+    const auto number = [](std::int16_t value) { return QString::number(value); };
+    return {
+        {QStringLiteral("CityName"), QString::fromStdString(place.cityName)},
+        {QStringLiteral("DGraduses"), number(place.dGraduses)},
+        {QStringLiteral("DMinutes"), number(place.dMinutes)},
+        {QStringLiteral("DM"), number(place.dM)},
+        {QStringLiteral("SGraduses"), number(place.sGraduses)},
+        {QStringLiteral("SMinutes"), number(place.sMinutes)},
+        {QStringLiteral("SM"), number(place.sM)},
+    };
+}
+
+void writeLocation(platform::SettingsStore &store, const Location &place)
+{
+    for (const auto &[key, value] : locationSettings(place))
+        store.write(platform::LocationSection, key, value);
+}
+
 } // namespace kelmor::calendar

@@ -4,6 +4,10 @@
 
 #include "calendar/location.h"
 
+#include <QList>
+#include <QPair>
+#include <QString>
+
 namespace kelmor::platform {
 class SettingsStore;
 }
@@ -15,5 +19,12 @@ namespace kelmor::calendar {
 // degrees 0..180, minutes 0..59, signs 1 or -1) gives that key's default, so a damaged file can
 // never put the observer thousands of degrees away.
 Location readLocation(const platform::SettingsStore &store);
+
+// The keys and their texts for a place, in the order they are stored: the name, the longitude
+// (degrees, minutes, sign), then the latitude.
+QList<QPair<QString, QString>> locationSettings(const Location &place);
+
+// Writes the place's keys in that order; readLocation gives the place back.
+void writeLocation(platform::SettingsStore &store, const Location &place);
 
 } // namespace kelmor::calendar

@@ -80,6 +80,10 @@ DreamWindow::DreamWindow(Context context, QWidget *owner)
     m_analyse->setObjectName(QStringLiteral("Analyse"));
     m_analyse->setToolTip(QStringLiteral("Найти символы сна и их толкования (Ctrl+Enter)"));
     m_analyse->setDefault(true);
+    m_saveToJournal = new QPushButton(QStringLiteral("Сохранить в дневник"), this);
+    m_saveToJournal->setObjectName(QStringLiteral("SaveToJournal"));
+    m_saveToJournal->setToolTip(
+        QStringLiteral("Записать этот сон в дневник снов с лунными днями ночи (Ctrl+S)"));
 
     auto *toolbar = new QToolBar(this);
     toolbar->setObjectName(QStringLiteral("Toolbar1"));
@@ -123,6 +127,7 @@ DreamWindow::DreamWindow(Context context, QWidget *owner)
     row->addWidget(m_moment);
     row->addWidget(now);
     row->addStretch(1);
+    row->addWidget(m_saveToJournal);
     row->addWidget(m_analyse);
     topLayout->addLayout(row);
 
@@ -153,6 +158,8 @@ DreamWindow::DreamWindow(Context context, QWidget *owner)
     connect(m_moment, &QDateTimeEdit::dateTimeChanged, this, &DreamWindow::scheduleAnalysis);
     connect(now, &QPushButton::clicked, this, [this] { setMoment(nowToTheMinute()); });
     connect(m_analyse, &QPushButton::clicked, this, &DreamWindow::analyse);
+    connect(m_saveToJournal, &QPushButton::clicked, this,
+            [this] { Q_EMIT saveToJournalRequested(dreamText().trimmed()); });
     connect(&m_preparing, &QFutureWatcher<void>::finished, this, &DreamWindow::analyse);
 
     m_text->installEventFilter(this);
@@ -292,6 +299,8 @@ void DreamWindow::keyPressEvent(QKeyEvent *event)
     else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
              viewer::ctrlOnly(event))
         analyse();
+    else if (event->key() == Qt::Key_S && viewer::ctrlOnly(event))
+        Q_EMIT saveToJournalRequested(dreamText().trimmed());
     else
         return QWidget::keyPressEvent(event);
     event->accept();

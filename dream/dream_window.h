@@ -81,6 +81,8 @@ Q_SIGNALS:
     void wordRequested(const QString &word);
     // A new report is shown.
     void reportShown();
+    // "Сохранить в дневник": the dream's text should go into the dream journal.
+    void saveToJournalRequested(const QString &text);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -95,6 +97,7 @@ private:
     QPlainTextEdit *m_text = nullptr;
     QDateTimeEdit *m_moment = nullptr;
     QPushButton *m_analyse = nullptr;
+    QPushButton *m_saveToJournal = nullptr;
     viewer::InterpretationView *m_view = nullptr;
     QLabel *m_status = nullptr;
     QTimer *m_pause = nullptr;

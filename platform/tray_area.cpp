@@ -1,5 +1,6 @@
 #include "platform/tray_area.h"
 
+#include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace kelmor::platform {
@@ -21,14 +22,48 @@ bool TrayArea::isSystemTrayAvailable()
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+QString TrayArea::cutToolTip(const QString &text)
+{
+    if (text.size() <= MaxToolTipLength)
+        return text;
+    qsizetype length = MaxToolTipLength;
+    if (text.at(length - 1).isHighSurrogate() && text.at(length).isLowSurrogate())
+        --length;
+    return text.left(length);
+}
+
+bool TrayArea::hostShowsOnlyMenus(const QString &desktop)
+{
+    const QStringList names = desktop.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &name : names) {
+        if (name.trimmed().compare(QLatin1String("GNOME"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+void TrayArea::setHostMenu(QMenu *menu)
+{
+    m_hostMenu = menu;
+    if (m_tray)
+        m_tray->setContextMenu(usesHostMenu() ? m_hostMenu.data() : nullptr);
+}
+
+bool TrayArea::usesHostMenu() const
+{
+    return m_hostMenu && hostShowsOnlyMenus(QString::fromLocal8Bit(qgetenv("XDG_CURRENT_DESKTOP")));
+}
+
 void TrayArea::ensureIcon()
 {
     if (m_tray)
         return;
     m_tray = new QSystemTrayIcon(this);
-    m_tray->setToolTip(m_toolTip.left(MaxToolTipLength));
+    m_tray->setToolTip(cutToolTip(m_toolTip));
     if (!m_icon.isNull())
         m_tray->setIcon(m_icon);
+    if (usesHostMenu())
+        m_tray->setContextMenu(m_hostMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 switch (reason) {
@@ -64,7 +99,7 @@ void TrayArea::setToolTip(const QString &text)
 {
     m_toolTip = text.trimmed();
     if (m_tray)
-        m_tray->setToolTip(m_toolTip.left(MaxToolTipLength));
+        m_tray->setToolTip(cutToolTip(m_toolTip));
 }
 
 void TrayArea::setVisible(bool visible)

@@ -2,16 +2,22 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+class QMenu;
 class QSystemTrayIcon;
 
 namespace kelmor::platform {
 
 // The notification-area icon: properties Icon, ToolTip and Visible, and the mouse events of the
-// icon. Wraps QSystemTrayIcon; the desktop's click reports are mapped to the events (a click
-// with the left button gives MouseDown(1) then MouseUp(1), the context-menu request gives
-// MouseDown(2) then MouseUp(2), a double click gives DblClick).
+// icon. Wraps QSystemTrayIcon, which speaks both protocols of Linux desktops: StatusNotifierItem
+// over D-Bus where a StatusNotifierWatcher runs (KDE Plasma; GNOME Shell with its AppIndicator
+// extension) and the X11 system tray (XEmbed) elsewhere. The desktop's click reports are mapped
+// to the events: a click with the left button (the item's Activate) gives MouseDown(1) then
+// MouseUp(1), the context-menu request (a right click; the item's ContextMenu) gives MouseDown(2)
+// then MouseUp(2), a double click gives DblClick. The desktop reports no mouse moves over the
+// icon, so MouseMove is never raised; middle clicks raise nothing.
 class TrayArea : public QObject
 {
     Q_OBJECT
@@ -21,6 +27,15 @@ class TrayArea : public QObject
 public:
     // Longest tooltip the icon carries; longer text is cut.
     static constexpr int MaxToolTipLength = 64;
+
+    // The tooltip the icon carries: at most 64 characters of the text, never half of a
+    // character written as a surrogate pair.
+    static QString cutToolTip(const QString &text);
+
+    // Whether the desktop's notification area shows only menus of its own: GNOME Shell's
+    // extension never passes the right button to an icon without a menu. desktop is the value
+    // of XDG_CURRENT_DESKTOP (names separated by ":").
+    static bool hostShowsOnlyMenus(const QString &desktop);
 
     explicit TrayArea(QObject *parent = nullptr);
     ~TrayArea() override;
@@ -42,6 +57,13 @@ public:
     // A warning notification from the icon, while the icon is shown.
     void showMessage(const QString &title, const QString &text);
 
+    // The menu the icon carries where the notification area shows only menus of its own
+    // (hostShowsOnlyMenus of the running desktop); elsewhere the right button raises
+    // MouseDown(2) and the menu is not used. The menu is not owned.
+    void setHostMenu(QMenu *menu);
+    // Whether the icon carries the host menu on this desktop.
+    bool usesHostMenu() const;
+
     // Mouse buttons in the events.
     enum Button { LeftButton = 1, RightButton = 2 };
 
@@ -53,6 +75,7 @@ Q_SIGNALS:
 
 private:
     void ensureIcon();
+    QPointer<QMenu> m_hostMenu;
     QIcon m_icon;
     QString m_toolTip;
     bool m_visible = false;

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libcups2-dev
+    libsqlite3-dev qt6-charts-dev libqt6opengl6-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libhunspell-dev hunspell-ru libsqlite3-dev
     clang libclang-rt-14-dev clang-format
@@ -16,6 +17,9 @@ packages=(
     # installed program under Xvfb (scripts/package-check.sh) and the screenshots.
     librsvg2-bin desktop-file-utils appstream man-db bash-completion file
     xdotool imagemagick x11-xkb-utils
+    # The tray sessions under Xvfb: the X11 tray, a private session bus and D-Bus calls to the
+    # StatusNotifier item.
+    trayer dbus-daemon libglib2.0-bin
 )
 # And what the program uses at run time: the Debian package's own list of them.
 while read -r p; do

@@ -513,6 +513,19 @@ void DictionaryPane::search(const QString &text)
     scrollToRow(row);
 }
 
+void DictionaryPane::setSearchText(const QString &text)
+{
+    if (m_searchField->text() == text)
+        search(text);
+    else
+        m_searchField->setText(text);
+}
+
+void DictionaryPane::showSelected()
+{
+    scrollToRow(selectedRow());
+}
+
 void DictionaryPane::LoadLastWord(const QString &stored)
 {
     if (onlySpaces(stored))

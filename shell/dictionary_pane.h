@@ -111,6 +111,11 @@ public:
     // that begins with it; when none does and the text is one word (or the words of a headword),
     // the headword of its dictionary form ("змеи" → Змея), reported with formFound().
     void search(const QString &text);
+    // Types the text into the search field (the tray popup mirrors its field here): the search
+    // runs for it, also when the field holds that text already.
+    void setSearchText(const QString &text);
+    // Scrolls the word list so that its selected word is visible.
+    void showSelected();
 
     // List mode: 1 one column, 2 several columns wrapping top to bottom; other values ignored.
     void setListMode(int button);

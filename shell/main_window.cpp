@@ -5,13 +5,17 @@
 #include "dream/dream_window.h"
 #include "fulltext/fulltext_search.h"
 #include "fulltext/fulltext_window.h"
+#include "journal/journal_window.h"
+#include "options/options_form.h"
 #include "platform/about_box.h"
+#include "platform/pointer_position.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
 #include "platform/tray_area.h"
 #include "platform/twips.h"
 #include "platform/version.h"
 #include "shell/app_icon.h"
+#include "shell/autorun.h"
 #include "shell/dictionary_pane.h"
 #include "shell/geometry.h"
 #include "shell/link_label.h"
@@ -19,6 +23,10 @@
 #include "shell/pane_accordion.h"
 #include "shell/startup.h"
 #include "shell/status_caption.h"
+#include "tray/exit_question.h"
+#include "tray/tray_commands.h"
+#include "tray/tray_icons.h"
+#include "tray/tray_menu.h"
 #include "viewer/catalogue_books.h"
 #include "viewer/literature_pane.h"
 #include "viewer/messages.h"
@@ -109,13 +117,21 @@ MainWindow::MainWindow(platform::SettingsStore &store, Options options, QWidget 
     }
     if (!m_options.reportSaveFailure)
         m_options.reportSaveFailure = reportSaveFailureToUser;
+    if (!m_options.isAutorunOn)
+        m_options.isAutorunOn = IsAutorunOn;
+    if (!m_options.setAutorun)
+        m_options.setAutorun = SetAutorun;
+    if (!m_options.pointerPosition)
+        m_options.pointerPosition = platform::globalPointerPosition;
     buildUi();
 }
 
 MainWindow::~MainWindow()
 {
     // The search window reads the search: it goes first.
-    delete m_fulltextWindow;
+    delete m_fulltextWindow.data();
+    // The popup is a window of its own, without a parent.
+    delete m_trayMenu.data();
 }
 
 void MainWindow::buildUi()
@@ -147,7 +163,10 @@ void MainWindow::buildUi()
     connect(m_tray, &platform::TrayArea::MouseDown, this, [this](int button) {
         if (button == platform::TrayArea::LeftButton)
             FromTray();
+        else if (button == platform::TrayArea::RightButton)
+            ShowTrayMenu();
     });
+    buildTrayCommands();
 
     m_busyTimer = new QTimer(this);
     m_busyTimer->setObjectName(QStringLiteral("Timer1"));
@@ -164,20 +183,74 @@ void MainWindow::buildUi()
     connect(this, &MainWindow::secondaryWindowsClosing, this, &MainWindow::closeViewer);
     connect(this, &MainWindow::windowsUnloading, this, &MainWindow::closeViewer);
     const auto closeSecondaryWindows = [this] {
+        if (m_optionsWindow)
+            m_optionsWindow->reject();
         if (m_calendar)
             m_calendar->close();
         if (m_dreamWindow)
             m_dreamWindow->close();
+        if (m_journalWindow)
+            m_journalWindow->close();
         if (m_fulltextWindow)
             m_fulltextWindow->close();
     };
     connect(this, &MainWindow::secondaryWindowsClosing, this, closeSecondaryWindows);
     connect(this, &MainWindow::windowsUnloading, this, closeSecondaryWindows);
+    connect(this, &MainWindow::windowsUnloading, this, [this] {
+        if (m_trayMenu)
+            m_trayMenu->close();
+    });
     // The end of the program stops the indexing; the books done stay in the cache.
     connect(this, &MainWindow::windowsUnloading, this, [this] {
         if (m_fulltext)
             m_fulltext->stop();
     });
+}
+
+void MainWindow::buildTrayCommands()
+{
+    tray::TrayCommands::Context commands;
+    commands.fromTray = [this] {
+        FromTray();
+        if (m_dictionary)
+            m_dictionary->showSelected();
+    };
+    commands.unloadAll = [this] { closeSecondaryWindows(); };
+    commands.showCalendar = [this] { ShowCalen(); };
+    commands.showAbout = [this] { ShowAbout(false); };
+    commands.showOptions = [this] {
+        Q_EMIT optionsRequested();
+        showOptionsWindow(1, false);
+    };
+    commands.isAutorunOn = [this] { return m_options.isAutorunOn(); };
+    commands.unloadQ = [this] { return tray::storedUnloadQ(m_store); };
+    commands.showExitQuestion = [this] { showExitQuestion(); };
+    commands.exitApp = [this] { ExitApp(false); };
+    m_trayCommands = std::make_unique<tray::TrayCommands>(std::move(commands));
+
+    // Where the notification area shows only menus of its own, the icon's menu opens the
+    // popup and runs its commands.
+    m_trayHostMenu = new QMenu(this);
+    m_trayHostMenu->setObjectName(QStringLiteral("mnuTray"));
+    QAction *search = m_trayHostMenu->addAction(tray::rowIcon(tray::RowPicture::Search),
+                                                QStringLiteral("Быстрый поиск…"));
+    connect(search, &QAction::triggered, this, &MainWindow::ShowTrayMenu);
+    m_trayHostMenu->addSeparator();
+    const std::pair<int, tray::RowPicture> rows[] = {
+        {tray::TrayCommands::Restore, tray::RowPicture::Restore},
+        {tray::TrayCommands::Calendar, tray::RowPicture::Calendar},
+        {tray::TrayCommands::Options, tray::RowPicture::Options},
+        {tray::TrayCommands::About, tray::RowPicture::About},
+        {tray::TrayCommands::Exit, tray::RowPicture::Exit},
+    };
+    for (const auto &[row, picture] : rows) {
+        if (row == tray::TrayCommands::Exit)
+            m_trayHostMenu->addSeparator();
+        QAction *action =
+            m_trayHostMenu->addAction(tray::rowIcon(picture), tray::TrayCommands::caption(row));
+        connect(action, &QAction::triggered, this, [this, row] { m_trayCommands->run(row); });
+    }
+    m_tray->setHostMenu(m_trayHostMenu);
 }
 
 void MainWindow::buildCommandToolbar()
@@ -299,6 +372,8 @@ void MainWindow::buildCommandsMenu()
 {
     addCommand(QStringLiteral("mnuDream"), QStringLiteral("Весь сон…"),
                QKeySequence(Qt::CTRL | Qt::Key_D), [this] { ShowDream(); });
+    addCommand(QStringLiteral("mnuJournal"), QStringLiteral("Дневник снов…"),
+               QKeySequence(Qt::CTRL | Qt::Key_J), [this] { ShowJournal(); });
     addCommand(QStringLiteral("mnuFulltext"), QStringLiteral("Поиск по толкованиям…"),
                QKeySequence(Qt::CTRL | Qt::Key_F), [this] { ShowFulltext(); });
 }
@@ -352,7 +427,10 @@ void MainWindow::Load()
     m_location = calendar::readLocation(m_store);
     // Preferences.
     m_toTrayOnClose = m_store.readBool(SettingsSection, QStringLiteral("ToTray"), false);
+    // An opacity outside 0..255 is garbage and gives the default.
     m_menuTransparency = m_store.readInt(SettingsSection, QStringLiteral("MenuTransp"), 205);
+    if (m_menuTransparency < 0 || m_menuTransparency > 255)
+        m_menuTransparency = 205;
     m_adminCommands = m_store.read(SettingsSection, QStringLiteral("AdminCommands"));
     const int listMode = m_store.readInt(SettingsSection, QStringLiteral("ListMode"), 1);
     SelectListMode(listMode == 1 ? 1 : 2);
@@ -432,17 +510,20 @@ void MainWindow::ExitApp(bool fast)
     hide();
     // What was saved, with the geometry the viewer wrote as it unloaded, reaches the file. A
     // file that cannot be written keeps its old content, and the user hears why.
-    if (!fast) {
-        QString reason;
-        if (!m_store.sync(&reason)) {
-            m_options.reportSaveFailure(
-                QStringLiteral("Не удалось сохранить настройки в файл %1: %2")
-                    .arg(QDir::toNativeSeparators(m_store.fileName()), reason));
-        }
-    }
+    if (!fast)
+        saveSettings();
     m_ended = true;
     qCInfo(lcShell) << "exit" << (fast ? "without saving" : "with saving");
     m_options.endProcess();
+}
+
+void MainWindow::saveSettings()
+{
+    QString reason;
+    if (!m_store.sync(&reason)) {
+        m_options.reportSaveFailure(QStringLiteral("Не удалось сохранить настройки в файл %1: %2")
+                                        .arg(QDir::toNativeSeparators(m_store.fileName()), reason));
+    }
 }
 
 void MainWindow::ToTray()
@@ -461,11 +542,78 @@ void MainWindow::ToTray()
     qCInfo(lcShell) << "to tray";
 }
 
-void MainWindow::FromTray()
+void MainWindow::closeSecondaryWindows()
 {
     if (m_about)
         m_about->close();
     Q_EMIT secondaryWindowsClosing();
+}
+
+void MainWindow::ShowTrayMenu()
+{
+    if (m_ended || m_exiting)
+        return;
+    // A popup still open comes forward at the mouse; one that has closed (it lost the keyboard
+    // to the click on the icon) is on its way out, and a new one opens.
+    if (m_trayMenu && m_trayMenu->isVisible()) {
+        m_trayMenu->popUp();
+        return;
+    }
+    tray::TrayMenu::Context context;
+    context.menuTransparency = m_menuTransparency;
+    context.mirrorText = [this](const QString &text) {
+        if (m_dictionary)
+            m_dictionary->setSearchText(text);
+    };
+    context.selectedWord = [this] { return selectedListWord(); };
+    context.showInterpretation = [this] { showTrayWord(); };
+    context.runCommand = [this](int row) { m_trayCommands->run(row); };
+    context.pointerPosition = m_options.pointerPosition;
+    m_trayMenu = new tray::TrayMenu(std::move(context));
+    m_trayMenu->popUp();
+}
+
+tray::TrayMenu *MainWindow::trayMenu() const
+{
+    return m_trayMenu;
+}
+
+void MainWindow::showTrayWord()
+{
+    if (!m_dictionary)
+        return;
+    if (!m_litHasFocus) {
+        // The word list's double click: "Tolk" pressed, the viewer on the selected word.
+        m_dictionary->activateSelected();
+        return;
+    }
+    // The literature had the focus: the viewer still shows the word, not the article.
+    if (!m_dictionary->isTolkEnabled())
+        return;
+    m_interpretAction->setChecked(true);
+    try {
+        openViewer(true);
+    } catch (const std::exception &error) {
+        viewer::showMessage(this, viewer::MessageIcon::Critical, QStringLiteral("ShowTolk"),
+                            QString::fromUtf8(error.what()));
+    }
+}
+
+void MainWindow::showExitQuestion()
+{
+    tray::ExitQuestionDialog::Context context;
+    context.store = &m_store;
+    context.setAutorun = m_options.setAutorun;
+    context.exitApp = [this] { ExitApp(false); };
+    context.picture = windowIcon();
+    // Without a parent: the main window is hidden in the tray.
+    tray::ExitQuestionDialog question(std::move(context));
+    question.exec();
+}
+
+void MainWindow::FromTray()
+{
+    closeSecondaryWindows();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
@@ -576,8 +724,9 @@ std::optional<QString> MainWindow::selectedListWord() const
     return m_dictionary->selectedWord();
 }
 
-void MainWindow::openViewer()
+void MainWindow::openViewer(bool listWord)
 {
+    const bool article = m_litHasFocus && m_literature && !listWord;
     if (!m_viewer) {
         // A new viewer starts with an empty history, its "Back" button disabled.
         viewer::Tolk::Context context;
@@ -612,15 +761,23 @@ void MainWindow::openViewer()
             window->close();
             return;
         }
-        if (m_litHasFocus && m_literature)
+        if (article) {
             window->ShowArticle(m_literature->selectedKey(), m_literature->selectedText());
+        } else if (m_litHasFocus) {
+            // The load showed nothing while the literature has the focus.
+            const std::optional<QString> word = selectedListWord();
+            if (!word || !window->ShowInterpretation(*word)) {
+                window->close();
+                return;
+            }
+        }
     } else {
         // Already open: on the selected word or article, out of the task bar if it was
         // minimised. The history buttons follow the history, also when the word was already
         // shown.
         if (m_viewer->isMinimized())
             m_viewer->showNormal();
-        if (m_litHasFocus && m_literature)
+        if (article)
             m_viewer->ShowArticle(m_literature->selectedKey(), m_literature->selectedText());
         else if (const std::optional<QString> word = selectedListWord())
             m_viewer->ShowInterpretation(*word);
@@ -654,6 +811,12 @@ void MainWindow::ShowCalen()
         m_calendar = new calendar::Calen(std::move(context), this);
         connect(m_calendar, &calendar::Calen::unloaded, this,
                 [this] { m_calendarAction->setChecked(false); });
+        // The settlement: the location page of the options, then the place again.
+        connect(m_calendar, &calendar::Calen::locationEditRequested, this, [this] {
+            showOptionsWindow(2, true);
+            if (m_calendar)
+                m_calendar->locationChanged();
+        });
     }
     m_calendarAction->setChecked(true);
     m_calendar->showNormal();
@@ -664,6 +827,44 @@ void MainWindow::ShowCalen()
 void MainWindow::ShowOptions()
 {
     Q_EMIT optionsRequested();
+    showOptionsWindow(1, true);
+}
+
+void MainWindow::showOptionsWindow(int tab, bool modal)
+{
+    if (m_optionsWindow) {
+        m_optionsWindow->SetTab(tab);
+        m_optionsWindow->raise();
+        m_optionsWindow->activateWindow();
+        return;
+    }
+    options::OptionsForm::Context context;
+    context.toTrayOnClose = m_toTrayOnClose;
+    context.menuTransparency = m_menuTransparency;
+    context.location = m_location;
+    context.setMenuTransparency = [this](int value) { setMenuTransparency(value); };
+    context.isAutorunOn = m_options.isAutorunOn;
+    context.setAutorun = m_options.setAutorun;
+    auto *form = new options::OptionsForm(m_store, std::move(context), this);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    m_optionsWindow = form;
+    connect(form, &QDialog::accepted, this, [this, form] { takeOptions(*form); });
+    form->SetTab(tab);
+    if (modal) {
+        // The window deletes itself as it closes.
+        form->exec();
+    } else {
+        form->setModal(false);
+        form->show();
+    }
+}
+
+void MainWindow::takeOptions(const options::OptionsForm &form)
+{
+    m_location = form.location();
+    m_toTrayOnClose = form.toTrayOnClose();
+    m_menuTransparency = form.menuTransparency();
+    saveSettings();
 }
 
 void MainWindow::ShowDream()
@@ -683,7 +884,14 @@ void MainWindow::ShowDream()
         m_dreamWindow = new dream::DreamWindow(std::move(context), this);
         m_dreamWindow->setAttribute(Qt::WA_DeleteOnClose);
         // A cross-reference the report has no section for is shown in the viewer.
-        connect(m_dreamWindow, &dream::DreamWindow::wordRequested, this, &MainWindow::showHeadword);
+        connect(m_dreamWindow, &dream::DreamWindow::wordRequested, this,
+                &MainWindow::showWordInViewer);
+        connect(m_dreamWindow, &dream::DreamWindow::saveToJournalRequested, this,
+                [this](const QString &text) {
+                    ShowJournal();
+                    if (m_journalWindow)
+                        m_journalWindow->newEntry(text);
+                });
     }
     if (m_dreamWindow->isMinimized())
         m_dreamWindow->showNormal();
@@ -711,7 +919,7 @@ void MainWindow::ShowFulltext()
     if (!m_fulltextWindow) {
         m_fulltextWindow = new fulltext::FulltextWindow(*m_fulltext, this);
         connect(m_fulltextWindow, &fulltext::FulltextWindow::headwordRequested, this,
-                &MainWindow::showHeadword);
+                &MainWindow::showWordInViewer);
     }
     if (m_fulltextWindow->isMinimized())
         m_fulltextWindow->showNormal();
@@ -720,7 +928,7 @@ void MainWindow::ShowFulltext()
     m_fulltextWindow->activateWindow();
 }
 
-void MainWindow::showHeadword(const QString &word)
+void MainWindow::showWordInViewer(const QString &word)
 {
     m_litHasFocus = false;
     if (m_dictionary)
@@ -731,13 +939,45 @@ void MainWindow::showHeadword(const QString &word)
         m_viewer->ShowInterpretation(word);
 }
 
-void MainWindow::ShowAbout()
+journal::JournalWindow *MainWindow::journalWindow() const
+{
+    return m_journalWindow;
+}
+
+void MainWindow::ShowJournal()
+{
+    if (!m_journalWindow) {
+        journal::JournalWindow::Context context;
+        if (DictionaryPane *dictionary = m_dictionary)
+            context.resolver = [dictionary] { return dictionary->resolver(); };
+        context.place = [this] { return m_location; };
+        m_journalWindow = new journal::JournalWindow(std::move(context), this);
+        m_journalWindow->setAttribute(Qt::WA_DeleteOnClose);
+        // A symbol of an entry is shown in the viewer.
+        connect(m_journalWindow, &journal::JournalWindow::wordRequested, this,
+                &MainWindow::showWordInViewer);
+    }
+    if (m_journalWindow->isMinimized())
+        m_journalWindow->showNormal();
+    m_journalWindow->show();
+    m_journalWindow->raise();
+    m_journalWindow->activateWindow();
+}
+
+void MainWindow::ShowAbout(bool modal)
 {
     if (!m_about) {
         m_about = new platform::FormAbout(this);
         m_about->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_about->exec();
+    if (modal) {
+        m_about->exec();
+        return;
+    }
+    m_about->setModal(false);
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
 }
 
 void MainWindow::setDictionaryPane(DictionaryPane *pane)

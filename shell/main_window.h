@@ -6,7 +6,10 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <QPoint>
+
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -34,6 +37,19 @@ namespace kelmor::fulltext {
 class FulltextSearch;
 class FulltextWindow;
 } // namespace kelmor::fulltext
+
+namespace kelmor::journal {
+class JournalWindow;
+}
+
+namespace kelmor::options {
+class OptionsForm;
+}
+
+namespace kelmor::tray {
+class TrayCommands;
+class TrayMenu;
+} // namespace kelmor::tray
 
 namespace kelmor::viewer {
 class LiteraturePane;
@@ -69,6 +85,13 @@ public:
         // Tells the user that the settings could not be saved (file, reason). Default: a
         // message box, and the same text on standard error.
         std::function<void(const QString &message)> reportSaveFailure;
+        // The autorun entry, asked by the tray popup's "Выход" and switched off by the exit
+        // question. Default: IsAutorunOn and SetAutorun.
+        std::function<bool()> isAutorunOn;
+        std::function<void(bool enable)> setAutorun;
+        // The mouse on the screen, where the tray popup opens; std::nullopt where the desktop
+        // does not tell. Default: platform::globalPointerPosition.
+        std::function<std::optional<QPoint>()> pointerPosition;
     };
 
     // The default options for the running program.
@@ -107,6 +130,18 @@ public:
     // Leaves tray mode: closes the secondary windows, shows the window in the normal state,
     // hides the tray icon.
     void FromTray();
+    // Closes the secondary windows: the about box, the viewer, the calendar, the whole-dream
+    // window, and through secondaryWindowsClosing the options and the city directory.
+    void closeSecondaryWindows();
+    // The tray popup (the right button on the tray icon), with its bottom-right corner at the
+    // mouse; an open popup comes forward.
+    void ShowTrayMenu();
+    tray::TrayMenu *trayMenu() const;
+    // The popup's Enter on the list's selected word: its interpretation in the viewer (also
+    // while the literature has the focus).
+    void showTrayWord();
+    // The tray popup's exit question, modally.
+    void showExitQuestion();
     bool isInTray() const { return m_inTray; }
     // A second start of the program asked this one to come forward.
     void comeForward();
@@ -115,10 +150,19 @@ public:
     // and closes it when the button is released.
     void ShowTolk();
     void ShowCalen();
+    // The options window on its first tab, modal.
     void ShowOptions();
-    void ShowAbout();
+    // The options window on a tab (1: "Общие", 2: "Настройки местности"), owned by this window;
+    // each opening reads the current values, and "Ok" makes them this window's. Modal: returns
+    // once it has closed. One at a time: an open one comes forward on the tab asked for.
+    void showOptionsWindow(int tab, bool modal);
+    // The about box: modal from the main window, modeless from the tray popup.
+    void ShowAbout(bool modal = true);
     // The "Весь сон" window (Ctrl+D): a whole dream read at once.
     void ShowDream();
+    // The "Дневник снов" window (Ctrl+J).
+    void ShowJournal();
+    journal::JournalWindow *journalWindow() const;
     // The "Поиск по толкованиям" window (Ctrl+F): the articles whose text holds the words. The
     // first use starts indexing the books; every use picks up books changed since.
     void ShowFulltext();
@@ -128,6 +172,8 @@ public:
     // What the load read, for the windows that show and change it.
     bool toTrayOnClose() const { return m_toTrayOnClose; }
     void setToTrayOnClose(bool on) { m_toTrayOnClose = on; }
+    // The tray popup's opacity (0 and 255: none applied); the options window's slider sets it
+    // at once, also when the window is cancelled.
     int menuTransparency() const { return m_menuTransparency; }
     void setMenuTransparency(int value) { m_menuTransparency = value; }
     const calendar::Location &location() const { return m_location; }
@@ -142,7 +188,7 @@ Q_SIGNALS:
     void secondaryWindowsClosing();
     // ExitApp unloads every window.
     void windowsUnloading();
-    // The calendar and options commands ran (toolbar or Ctrl+M / Ctrl+O).
+    // The calendar and options commands ran (toolbar, Ctrl+M / Ctrl+O, the tray popup).
     void calendarRequested();
     void optionsRequested();
 
@@ -180,11 +226,18 @@ private:
     void closeSplash();
     void updateWindowKeys();
     void showBooksWarning();
-    void openViewer();
+    // Writes the settings to the file now; a file that cannot be written is reported.
+    void saveSettings();
+    // The options window confirmed: its values become this window's.
+    void takeOptions(const options::OptionsForm &form);
+    // The viewer on the selected word or, while the literature has the focus, the selected
+    // article; listWord: the selected word in any case.
+    void openViewer(bool listWord = false);
+    void buildTrayCommands();
     void closeViewer();
     void releaseInterpretation();
-    // A headword asked for by another window: selected in the list and shown in the viewer.
-    void showHeadword(const QString &word);
+    // A headword asked for by the whole-dream window or the journal, in the viewer.
+    void showWordInViewer(const QString &word);
     // The word list's selected word; none without a selection.
     std::optional<QString> selectedListWord() const;
 
@@ -212,6 +265,13 @@ private:
     QPointer<dream::DreamWindow> m_dreamWindow;
     fulltext::FulltextSearch *m_fulltext = nullptr;
     QPointer<fulltext::FulltextWindow> m_fulltextWindow;
+    QPointer<journal::JournalWindow> m_journalWindow;
+    QPointer<options::OptionsForm> m_optionsWindow;
+    // The popup has no parent (a transient of the hidden main window could stay hidden with
+    // it); the window deletes one still open.
+    QPointer<tray::TrayMenu> m_trayMenu;
+    std::unique_ptr<tray::TrayCommands> m_trayCommands;
+    QMenu *m_trayHostMenu = nullptr;
     QMenu *m_commandsMenu = nullptr;
     QString m_booksWarning;
 

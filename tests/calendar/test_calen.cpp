@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -506,3 +507,39 @@ TEST_F(CalenTest, AgreesWithTheMoonCommand)
         EXPECT_EQ(label("Text3"), o[QStringLiteral("lunarText")].toString());
     }
 }
+
+namespace {
+
+TEST_F(CalenTest, GivenAWakingTimeTheWindowShowsEveryLunarDayOfTheNight)
+{
+    Calen &w = open();
+    w.setMoment(at(2024, 4, 8, 23, 0, 0));
+    w.recalculate();
+    EXPECT_FALSE(w.showsSleepWindow());
+    EXPECT_FALSE(control("SleepWindowDays")->isVisibleTo(&w));
+    auto *box = control<QCheckBox>("SleepWindow");
+    EXPECT_FALSE(control<QDateTimeEdit>("SleepWindowEnd")->isEnabled());
+    // Ticked, the night runs eight hours from the chosen moment until changed.
+    box->setChecked(true);
+    EXPECT_TRUE(control<QDateTimeEdit>("SleepWindowEnd")->isEnabled());
+    EXPECT_EQ(LocalMoment::fromQDateTime(control<QDateTimeEdit>("SleepWindowEnd")->dateTime()),
+              at(2024, 4, 9, 7, 0, 0));
+    // The new moon at 21:22, the moonrise at 05:47: 6 h 47 min of lunar day 1, then day 2.
+    const QString shown = w.sleepWindowText();
+    EXPECT_TRUE(shown.startsWith("1-й лунный день — 85 % ночи (08 апр. 21:22 – 09 апр. 05:47)\n"
+                                 "Сон в этот день исполняется в точности"))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains("\n2-й лунный день — 15 % ночи (09 апр. 05:47 – "));
+    EXPECT_TRUE(shown.contains("\nУтро: Вторник — " + text(DreamByWeekDay(2))));
+    EXPECT_TRUE(shown.endsWith("\n9-е число — " + text(DreamByDay(9))));
+    // The results above stay those of the chosen moment.
+    EXPECT_EQ(label("Label12"), "Понедельник");
+    // A waking time before falling asleep says so.
+    w.setSleepWindow(true, at(2024, 4, 8, 22, 0, 0));
+    EXPECT_EQ(w.sleepWindowText(),
+              "Время пробуждения должно быть позже времени, когда вы заснули.");
+    box->setChecked(false);
+    EXPECT_FALSE(control("SleepWindowDays")->isVisibleTo(&w));
+}
+
+} // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -136,6 +137,82 @@ TEST(TrayArea, DesktopClicksBecomeMouseEvents)
     EXPECT_EQ(events, (QList<QString>{QStringLiteral("down1"), QStringLiteral("up1"),
                                       QStringLiteral("down2"), QStringLiteral("up2"),
                                       QStringLiteral("dbl")}));
+}
+
+TEST(TrayArea, ToolTipCutAtSixtyFourWithoutSplittingACharacter)
+{
+    const QString tip = QStringLiteral("Сонник ZEL Kelmor 3");
+    EXPECT_EQ(TrayArea::cutToolTip(tip), tip);
+    const QString exact(64, QChar(u'ж'));
+    EXPECT_EQ(TrayArea::cutToolTip(exact), exact);
+    EXPECT_EQ(TrayArea::cutToolTip(exact + QStringLiteral("xyz")), exact);
+    // A character outside the basic plane across the cut goes whole or not at all.
+    const QString moon =
+        QString(63, QLatin1Char('a')) + QString::fromUtf8("\U0001F319") + QStringLiteral("b");
+    EXPECT_EQ(TrayArea::cutToolTip(moon), QString(63, QLatin1Char('a')));
+    const QString moonInside =
+        QString(62, QLatin1Char('a')) + QString::fromUtf8("\U0001F319") + QStringLiteral("b");
+    EXPECT_EQ(TrayArea::cutToolTip(moonInside).size(), 64);
+
+    // The icon's own tooltip follows every change, also while it is hidden.
+    TrayArea tray;
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::blue);
+    tray.setIcon(QIcon(pixmap));
+    tray.setVisible(true);
+    tray.setVisible(false);
+    tray.setToolTip(exact + QStringLiteral("xyz"));
+    auto *icon = tray.findChild<QSystemTrayIcon *>();
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->toolTip(), exact);
+    // Shown twice: one icon, shown; hidden twice: hidden.
+    tray.setVisible(true);
+    tray.setVisible(true);
+    EXPECT_EQ(tray.findChildren<QSystemTrayIcon *>().size(), 1);
+    EXPECT_TRUE(icon->isVisible());
+    tray.setVisible(false);
+    tray.setVisible(false);
+    EXPECT_FALSE(icon->isVisible());
+}
+
+TEST(TrayArea, MenuOnlyWhereTheNotificationAreaShowsOnlyMenus)
+{
+    struct Case
+    {
+        const char *desktop;
+        bool onlyMenus;
+    };
+    const Case cases[] = {
+        {"GNOME", true},
+        {"ubuntu:GNOME", true},
+        {"gnome", true},
+        {"KDE", false},
+        {"XFCE", false},
+        {"", false},
+        {"GNOME-Flashback:GNOME", true},
+        {"X-Cinnamon", false},
+        {"GNOMEX", false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(TrayArea::hostShowsOnlyMenus(QString::fromLatin1(c.desktop)), c.onlyMenus)
+            << c.desktop;
+
+    const QByteArray old = qgetenv("XDG_CURRENT_DESKTOP");
+    QMenu menu;
+    for (const char *desktop : {"KDE", "ubuntu:GNOME"}) {
+        qputenv("XDG_CURRENT_DESKTOP", desktop);
+        TrayArea tray;
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::blue);
+        tray.setIcon(QIcon(pixmap));
+        tray.setHostMenu(&menu);
+        tray.setVisible(true);
+        const bool gnome = std::string(desktop) != "KDE";
+        EXPECT_EQ(tray.usesHostMenu(), gnome) << desktop;
+        EXPECT_EQ(tray.findChild<QSystemTrayIcon *>()->contextMenu(), gnome ? &menu : nullptr)
+            << desktop;
+    }
+    qputenv("XDG_CURRENT_DESKTOP", old);
 }
 
 TEST(ProcessAnimation, PlayStopReset)

@@ -1,5 +1,6 @@
 // Settings store: value formats, conversions with defaults, escaped keys, data folders.
 #include "platform/cache_folder.h"
+#include "platform/data_folder.h"
 #include "platform/settings.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +204,21 @@ TEST(DataFolders, CommonDataFolderComesFromXdgDataDirs)
         qunsetenv("XDG_DATA_DIRS");
     else
         qputenv("XDG_DATA_DIRS", saved);
+}
+
+TEST(DataHomeFolder, FollowsXdgDataHomeWhenAbsolute)
+{
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/tmp/kelmor-data-test");
+    EXPECT_EQ(kelmor::platform::dataHomeFolder(), QStringLiteral("/tmp/kelmor-data-test/kelmor"));
+    qputenv("XDG_DATA_HOME", "relative/path");
+    EXPECT_EQ(kelmor::platform::dataHomeFolder(),
+              QDir::homePath() + QStringLiteral("/.local/share/kelmor"));
+    qunsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(kelmor::platform::dataHomeFolder(),
+              QDir::homePath() + QStringLiteral("/.local/share/kelmor"));
+    if (!saved.isNull())
+        qputenv("XDG_DATA_HOME", saved);
 }
 
 TEST(CacheFolder, FollowsXdgCacheHomeAndKeysBooksByPathSizeAndTime)

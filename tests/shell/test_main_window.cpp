@@ -1,9 +1,11 @@
 // The main window's load, tray mode, close and ExitApp, driven on a settings file of its own.
 #include "calendar/calen.h"
+#include "options/options_form.h"
 #include "platform/about_box.h"
 #include "platform/process_animation.h"
 #include "platform/settings.h"
 #include "platform/tray_area.h"
+#include "registry/registry_fixture.h"
 #include "shell/dictionary_pane.h"
 #include "shell/link_label.h"
 #include "shell/main_window.h"
@@ -14,18 +16,24 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 
 #include <sys/resource.h>
@@ -239,6 +247,22 @@ TEST_F(MainWindowTest, LocationIsDerivedFromStoredDegreesAndMinutes)
     w3->Load();
     EXPECT_EQ(w3->location().latitude, 900000);
     EXPECT_EQ(w3->location().longitude, -1809833); // -(180 + 59/60) to four decimals
+}
+
+// The popup's opacity is 0..255; anything else stored is garbage and gives the default.
+TEST_F(MainWindowTest, MenuTransparencyOutsideItsRangeGivesTheDefault)
+{
+    const struct
+    {
+        const char *stored;
+        int loaded;
+    } cases[] = {{"0", 0}, {"35", 35}, {"255", 255}, {"256", 205}, {"-1", 205}, {"много", 205}};
+    for (const auto &c : cases) {
+        put(SettingsSection, "MenuTransp", c.stored);
+        auto w = makeWindow();
+        w->Load();
+        EXPECT_EQ(w->menuTransparency(), c.loaded) << c.stored;
+    }
 }
 
 TEST_F(MainWindowTest, ExitInTheNormalStateSavesGeometryBooksAndListMode)
@@ -581,4 +605,144 @@ TEST_F(MainWindowTest, CalendarButtonOpensOneCalendarAndIsReleasedWhenItCloses)
     w->ExitApp(true);
     EXPECT_TRUE(calendars().isEmpty());
     EXPECT_FALSE(button->isChecked());
+}
+
+namespace {
+
+// Runs action on the modal options window once it is up (inside its exec); when none comes up
+// within five seconds the test fails and whatever modal window is up is closed.
+void whenOptionsOpen(std::function<void(kelmor::options::OptionsForm *)> action,
+                     int triesLeft = 250)
+{
+    QTimer::singleShot(20, [action, triesLeft] {
+        if (auto *form =
+                qobject_cast<kelmor::options::OptionsForm *>(QApplication::activeModalWidget())) {
+            action(form);
+            return;
+        }
+        if (triesLeft > 0) {
+            whenOptionsOpen(action, triesLeft - 1);
+            return;
+        }
+        ADD_FAILURE() << "the options window did not open";
+        if (QWidget *other = QApplication::activeModalWidget())
+            other->close();
+    });
+}
+
+template <typename W> W *optionsControl(kelmor::options::OptionsForm *form, const char *name)
+{
+    return form->findChild<W *>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+// "Настройки" opens the options modally on the first tab, over this window. The slider moves
+// the popup's opacity at once, also when cancelled, but only "Ok" stores; "Ok" also makes
+// tray-on-close and the place the window's, and writes the file at once.
+TEST_F(MainWindowTest, OptionsButtonOpensTheOptionsOnTheFirstTab)
+{
+    kelmor::testing::ScratchConfig config("kelmor-main-options-");
+    auto w = makeWindow(true);
+    w->Load();
+    w->show();
+    const auto optionsWindows = [&w] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return w->findChildren<kelmor::options::OptionsForm *>();
+    };
+
+    int tab = 0;
+    QWidget *owner = nullptr;
+    whenOptionsOpen([&](kelmor::options::OptionsForm *form) {
+        tab = form->tab();
+        owner = form->parentWidget();
+        optionsControl<QSlider>(form, "Slider1")->setValue(220);
+        optionsControl<QPushButton>(form, "Command2")->click();
+    });
+    buttonOf(*w, "HLP")->trigger();
+    EXPECT_EQ(tab, 1);
+    EXPECT_EQ(owner, w.get());
+    EXPECT_EQ(w->menuTransparency(), 35);
+    EXPECT_EQ(stored("MenuTransp"), QString());
+    EXPECT_TRUE(optionsWindows().isEmpty());
+
+    whenOptionsOpen([&](kelmor::options::OptionsForm *form) {
+        // It opens on the values of the window: the opacity the slider left.
+        EXPECT_EQ(optionsControl<QSlider>(form, "Slider1")->value(), 220);
+        optionsControl<QCheckBox>(form, "Check1")->click();
+        optionsControl<QSlider>(form, "Slider1")->setValue(50);
+        optionsControl<QLineEdit>(form, "Text1")->setText(QStringLiteral("Владивосток"));
+        optionsControl<QComboBox>(form, "Combo7")->setCurrentIndex(43);
+        optionsControl<QComboBox>(form, "Combo8")->setCurrentIndex(7);
+        optionsControl<QComboBox>(form, "Combo12")->setCurrentIndex(131);
+        optionsControl<QComboBox>(form, "Combo11")->setCurrentIndex(54);
+        optionsControl<QPushButton>(form, "Command1")->click();
+    });
+    buttonOf(*w, "HLP")->trigger();
+    EXPECT_TRUE(w->toTrayOnClose());
+    EXPECT_EQ(w->menuTransparency(), 205);
+    EXPECT_EQ(w->location().cityName, "Владивосток");
+    EXPECT_EQ(w->location().latitude, 431167);
+    EXPECT_EQ(w->location().longitude, 1319000);
+    // In the file already, not only at exit.
+    EXPECT_EQ(stored("ToTray"), QStringLiteral("True"));
+    EXPECT_EQ(stored("MenuTransp"), QStringLiteral("205"));
+    EXPECT_EQ(stored("CityName", LocationSection), QStringLiteral("Владивосток"));
+    EXPECT_TRUE(optionsWindows().isEmpty());
+}
+
+// A click on the calendar's settlement opens the options on the location tab; once they close,
+// the calendar shows the place again and calculates for it.
+TEST_F(MainWindowTest, CalendarSettlementOpensTheLocationTabAndRecalculatesAfter)
+{
+    kelmor::testing::ScratchConfig config("kelmor-main-options-");
+    auto w = makeWindow(true);
+    w->Load();
+    w->show();
+    buttonOf(*w, "Calen")->trigger();
+    auto *calendar = w->findChild<kelmor::calendar::Calen *>(QStringLiteral("Calen"));
+    ASSERT_NE(calendar, nullptr);
+    auto *settlement = calendar->findChild<QLabel *>(QStringLiteral("Label7"));
+    auto *coordinates = calendar->findChild<QLabel *>(QStringLiteral("Label9"));
+    QSignalSpy calculated(calendar, &kelmor::calendar::Calen::calculated);
+
+    int tab = 0;
+    whenOptionsOpen([&](kelmor::options::OptionsForm *form) {
+        tab = form->tab();
+        // Novosibirsk, 55°02' N 82°55' E.
+        optionsControl<QLineEdit>(form, "Text1")->setText(QStringLiteral("Новосибирск"));
+        optionsControl<QComboBox>(form, "Combo8")->setCurrentIndex(2);
+        optionsControl<QComboBox>(form, "Combo12")->setCurrentIndex(82);
+        optionsControl<QComboBox>(form, "Combo11")->setCurrentIndex(55);
+        optionsControl<QPushButton>(form, "Command1")->click();
+    });
+    QMetaObject::invokeMethod(settlement, "linkActivated",
+                              Q_ARG(QString, QStringLiteral("location")));
+    EXPECT_EQ(tab, 2);
+    EXPECT_EQ(calculated.size(), 1);
+    EXPECT_TRUE(settlement->text().contains(QStringLiteral("Новосибирск")));
+    EXPECT_TRUE(coordinates->text().startsWith(QStringLiteral("55°2' с.ш.  82°55' в.д ")))
+        << coordinates->text().toStdString();
+    EXPECT_EQ(calendar->place().longitude, 829167);
+
+    // Cancelled, the calendar calculates again, on the same place.
+    whenOptionsOpen([&](kelmor::options::OptionsForm *form) {
+        optionsControl<QLineEdit>(form, "Text1")->setText(QStringLiteral("Омск"));
+        optionsControl<QPushButton>(form, "Command2")->click();
+    });
+    QMetaObject::invokeMethod(settlement, "linkActivated",
+                              Q_ARG(QString, QStringLiteral("location")));
+    EXPECT_EQ(calculated.size(), 2);
+    EXPECT_TRUE(settlement->text().contains(QStringLiteral("Новосибирск")));
+    EXPECT_EQ(calendar->place().longitude, 829167);
+
+    // A name left blank still leaves something to click.
+    whenOptionsOpen([&](kelmor::options::OptionsForm *form) {
+        optionsControl<QLineEdit>(form, "Text1")->setText(QStringLiteral("  "));
+        optionsControl<QPushButton>(form, "Command1")->click();
+    });
+    QMetaObject::invokeMethod(settlement, "linkActivated",
+                              Q_ARG(QString, QStringLiteral("location")));
+    EXPECT_EQ(stored("CityName", LocationSection), QStringLiteral("  "));
+    EXPECT_EQ(settlement->text(), QStringLiteral("<a href=\"location\">Населенный пункт</a>"));
 }

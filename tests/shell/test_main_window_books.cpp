@@ -7,6 +7,9 @@
 #include "fulltext/fulltext_model.h"
 #include "fulltext/fulltext_search.h"
 #include "fulltext/fulltext_window.h"
+#include "journal/journal_model.h"
+#include "journal/journal_window.h"
+#include "options/options_form.h"
 #include "platform/settings.h"
 #include "shell/dictionary_pane.h"
 #include "shell/main_window.h"
@@ -20,6 +23,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -30,6 +34,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -290,6 +295,17 @@ TEST_F(MainWindowBooksTest, WindowKeysWorkOnlyWhileTheListHasWords)
 {
     QSignalSpy calendar(window.get(), &MainWindow::calendarRequested);
     QSignalSpy options(window.get(), &MainWindow::optionsRequested);
+    // Every options window that opens (modally) is cancelled at once.
+    int optionsWindows = 0;
+    QTimer cancelOptions;
+    cancelOptions.setInterval(10);
+    QObject::connect(&cancelOptions, &QTimer::timeout, [&optionsWindows] {
+        if (auto *form = qobject_cast<options::OptionsForm *>(QApplication::activeModalWidget())) {
+            ++optionsWindows;
+            form->reject();
+        }
+    });
+    cancelOptions.start();
     QWidget *list = listView();
 
     QTest::keyClick(list, Qt::Key_M, Qt::ControlModifier);
@@ -324,6 +340,7 @@ TEST_F(MainWindowBooksTest, WindowKeysWorkOnlyWhileTheListHasWords)
     window->findChild<QAction *>("HLP")->trigger();
     EXPECT_EQ(calendar.size(), 2);
     EXPECT_EQ(options.size(), 2);
+    EXPECT_EQ(optionsWindows, 2);
     EXPECT_TRUE(messages.empty());
 }
 
@@ -555,4 +572,41 @@ TEST_F(MainWindowBooksTest, TheSearchInsideTheInterpretationsOpensWithItsKeyAndS
     EXPECT_EQ(window->findChildren<kelmor::fulltext::FulltextWindow *>().size(), 1);
     window->FromTray();
     EXPECT_FALSE(searchWindow->isVisible());
+}
+
+TEST_F(MainWindowBooksTest, ADreamOfTheWholeDreamWindowIsSavedToTheJournal)
+{
+    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", folder.rootPath("data").toUtf8());
+    QAction *journal = window->findChild<QAction *>("mnuJournal");
+    ASSERT_NE(journal, nullptr);
+    EXPECT_EQ(journal->text(), "Дневник снов…");
+    EXPECT_EQ(journal->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_J));
+
+    window->ShowDream();
+    auto *dreamWindow = window->findChild<kelmor::dream::DreamWindow *>();
+    ASSERT_NE(dreamWindow, nullptr);
+    dreamWindow->setDreamText(QStringLiteral("Мне снился дом у воды."));
+    // The entry dialog opens over the journal; it is accepted as it stands.
+    QTimer::singleShot(0, [] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    QTest::keyClick(dreamWindow, Qt::Key_S, Qt::ControlModifier);
+    kelmor::journal::JournalWindow *journalWindow = window->journalWindow();
+    ASSERT_NE(journalWindow, nullptr);
+    EXPECT_TRUE(journalWindow->isVisible());
+    ASSERT_EQ(journalWindow->model()->rowCount(), 1);
+    const kelmor::journal::EntrySummary &row = journalWindow->model()->summary(0);
+    EXPECT_EQ(row.symbols, "Дом; Вода");
+    EXPECT_FALSE(row.lunarDays.isEmpty());
+    EXPECT_TRUE(QFile::exists(folder.rootPath("data/kelmor/journal.sqlite")));
+
+    // A symbol of the entry opens the viewer on its headword.
+    Q_EMIT journalWindow->wordRequested(QStringLiteral("Вода"));
+    ASSERT_TRUE(viewerOpen());
+    EXPECT_EQ(shownWord(), "Вода");
+    window->FromTray();
+    EXPECT_FALSE(journalWindow->isVisible());
+    qputenv("XDG_DATA_HOME", oldDataHome);
 }
