@@ -1,6 +1,7 @@
 #include "calendar/calen_logic.h"
 
 #include "calendar/dream_tables.h"
+#include "calendar/location_settings.h"
 #include "calendar/moon_phase.h"
 
 #include <cmath>
@@ -154,14 +155,7 @@ int currentOffsetSeconds(const astro::TimeZoneProvider &zone, const QDateTime &u
 
 QString coordinatesLine(const Location &place, int offsetSeconds)
 {
-    return QStringLiteral("%1°%2' %3  %4°%5' %6 %7 GMT")
-        .arg(place.sGraduses)
-        .arg(place.sMinutes)
-        .arg(place.sM == -1 ? QStringLiteral("ю.ш.") : QStringLiteral("с.ш."))
-        .arg(place.dGraduses)
-        .arg(place.dMinutes)
-        .arg(place.dM == -1 ? QStringLiteral("з.д.") : QStringLiteral("в.д"))
-        .arg(offsetText(offsetSeconds));
+    return coordinatesText(place) + u' ' + offsetText(offsetSeconds) + QStringLiteral(" GMT");
 }
 
 QString clockTooltip(const LocalMoment &now)

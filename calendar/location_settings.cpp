@@ -62,4 +62,15 @@ void writeLocation(platform::SettingsStore &store, const Location &place)
         store.write(platform::LocationSection, key, value);
 }
 
+QString coordinatesText(const Location &place)
+{
+    return QStringLiteral("%1°%2' %3  %4°%5' %6")
+        .arg(place.sGraduses)
+        .arg(place.sMinutes)
+        .arg(place.sM == -1 ? QStringLiteral("ю.ш.") : QStringLiteral("с.ш."))
+        .arg(place.dGraduses)
+        .arg(place.dMinutes)
+        .arg(place.dM == -1 ? QStringLiteral("з.д.") : QStringLiteral("в.д"));
+}
+
 } // namespace kelmor::calendar

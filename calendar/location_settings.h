@@ -4,6 +4,8 @@
 
 #include "calendar/location.h"
 
+#include <QString>
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -26,5 +28,9 @@ QList<QPair<QString, QString>> locationSettings(const Location &place);
 
 // Writes the place's keys in that order; readLocation gives the place back.
 void writeLocation(platform::SettingsStore &store, const Location &place);
+
+// The place's coordinates as the calendar writes them: "55°45' с.ш.  37°35' в.д" (degrees and
+// minutes with their hemispheres; "в.д" without a final point).
+QString coordinatesText(const Location &place);
 
 } // namespace kelmor::calendar

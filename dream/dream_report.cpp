@@ -1,6 +1,8 @@
 #include "dream/dream_report.h"
 
 #include "calendar/dream_tables.h"
+#include "calendar/location_settings.h"
+#include "viewer/document_writer.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -33,79 +35,10 @@ const QLocale &russian()
 // "Москва (55°45' с.ш.  37°35' в.д)", as the calendar writes a place.
 QString placeText(const calendar::Location &place)
 {
-    const QString coordinates =
-        QStringLiteral("%1°%2' %3  %4°%5' %6")
-            .arg(place.sGraduses)
-            .arg(place.sMinutes)
-            .arg(place.sM == -1 ? QStringLiteral("ю.ш.") : QStringLiteral("с.ш."))
-            .arg(place.dGraduses)
-            .arg(place.dMinutes)
-            .arg(place.dM == -1 ? QStringLiteral("з.д.") : QStringLiteral("в.д"));
+    const QString coordinates = calendar::coordinatesText(place);
     const QString city = QString::fromStdString(place.cityName);
     return city.isEmpty() ? coordinates : city + QStringLiteral(" (") + coordinates + u')';
 }
-
-CharFormat coloured(std::uint32_t rgb, bool bold, bool underline, int pointSize)
-{
-    CharFormat f;
-    f.colorKind = CharFormat::Color::Rgb;
-    f.rgb = rgb;
-    f.bold = bold;
-    f.underline = underline;
-    f.pointSize = std::uint8_t(pointSize);
-    return f;
-}
-
-// The heading word as the interpretations show theirs; labels as the link line's heading;
-// links as theirs.
-CharFormat headingFormat()
-{
-    return coloured(viewer::kNavy, true, true, viewer::kWordPointSize);
-}
-
-CharFormat labelFormat()
-{
-    return coloured(viewer::kTeal, true, false, viewer::kBasePointSize);
-}
-
-CharFormat linkFormat()
-{
-    return coloured(viewer::kGreen, false, true, viewer::kBasePointSize);
-}
-
-// Appends text with its formatting, keeping the runs contiguous.
-class Writer
-{
-public:
-    int size() const { return int(m_text.size()); }
-    void add(QStringView text, const CharFormat &format = {})
-    {
-        if (text.isEmpty())
-            return;
-        if (!m_runs.empty() && m_runs.back().format == format)
-            m_runs.back().length += int(text.size());
-        else
-            m_runs.push_back({size(), int(text.size()), format});
-        m_text.append(reinterpret_cast<const char16_t *>(text.utf16()), std::size_t(text.size()));
-    }
-    void newLine() { add(u"\r\n"); }
-    // An interpretation document with its own runs.
-    void addDocument(std::u16string_view text, std::span<const viewer::FormatRun> runs)
-    {
-        const int base = size();
-        m_text.append(text);
-        for (viewer::FormatRun run : runs) {
-            run.start += base;
-            m_runs.push_back(run);
-        }
-    }
-    std::u16string takeText() { return std::move(m_text); }
-    std::vector<viewer::FormatRun> takeRuns() { return std::move(m_runs); }
-
-private:
-    std::u16string m_text;
-    std::vector<viewer::FormatRun> m_runs;
-};
 
 bool isLineBreak(char16_t c)
 {
@@ -170,9 +103,9 @@ DreamReport buildDreamReport(QStringView dreamText, const DreamAnalysis &analysi
                              std::span<const viewer::InterpretationBook> books)
 {
     DreamReport report;
-    Writer out;
+    viewer::DocumentWriter out;
     out.add(u" ");
-    out.add(kDreamHeading, headingFormat());
+    out.add(kDreamHeading, viewer::documentHeadingFormat());
     report.heading = int(kDreamHeading.size());
     out.newLine();
     out.newLine();
@@ -199,9 +132,9 @@ DreamReport buildDreamReport(QStringView dreamText, const DreamAnalysis &analysi
             const bool inMark = mark < analysis.marks.size() && analysis.marks[mark].start <= i;
             if (inMark && i == analysis.marks[mark].start) {
                 flush();
-                format = linkFormat();
+                format = viewer::documentLinkFormat();
                 textLinks.push_back({out.size(), 0, analysis.marks[mark].symbol, {}});
-            } else if (!inMark && format == linkFormat()) {
+            } else if (!inMark && format == viewer::documentLinkFormat()) {
                 flush();
                 format = CharFormat{};
             }
@@ -230,12 +163,12 @@ DreamReport buildDreamReport(QStringView dreamText, const DreamAnalysis &analysi
         documents.push_back(
             viewer::assembleInterpretation(symbol.headword.toStdU16String(), books));
 
-    out.add(u"Символы сна:", labelFormat());
+    out.add(u"Символы сна:", viewer::documentLabelFormat());
     std::vector<DreamReport::Link> listLinks;
     for (std::size_t s = 0; s < analysis.symbols.size(); ++s) {
         out.add(s == 0 ? u" " : u", ");
         listLinks.push_back({out.size(), int(analysis.symbols[s].headword.size()), int(s), {}});
-        out.add(analysis.symbols[s].headword, linkFormat());
+        out.add(analysis.symbols[s].headword, viewer::documentLinkFormat());
     }
     if (analysis.symbols.empty())
         out.add(u" не найдены");
@@ -243,7 +176,7 @@ DreamReport buildDreamReport(QStringView dreamText, const DreamAnalysis &analysi
     out.newLine();
 
     for (const CalendarLine &line : calendar) {
-        out.add(line.label, labelFormat());
+        out.add(line.label, viewer::documentLabelFormat());
         out.add(u" ");
         out.add(line.value);
         out.newLine();

@@ -1,6 +1,7 @@
 #include "journal/entry_document.h"
 
 #include "journal/journal_csv.h"
+#include "viewer/document_writer.h"
 
 #include <QDateTime>
 
@@ -10,21 +11,10 @@ namespace {
 
 using viewer::CharFormat;
 
-CharFormat coloured(std::uint32_t rgb, bool bold, bool underline, int pointSize)
-{
-    CharFormat f;
-    f.colorKind = CharFormat::Color::Rgb;
-    f.rgb = rgb;
-    f.bold = bold;
-    f.underline = underline;
-    f.pointSize = std::uint8_t(pointSize);
-    return f;
-}
-
 // As the interpretation documents: the heading word, labels, links.
-const CharFormat kHeading = coloured(viewer::kNavy, true, true, viewer::kWordPointSize);
-const CharFormat kLabel = coloured(viewer::kTeal, true, false, viewer::kBasePointSize);
-const CharFormat kLink = coloured(viewer::kGreen, false, true, viewer::kBasePointSize);
+const CharFormat kHeading = viewer::documentHeadingFormat();
+const CharFormat kLabel = viewer::documentLabelFormat();
+const CharFormat kLink = viewer::documentLinkFormat();
 
 CharFormat bold()
 {
@@ -33,23 +23,10 @@ CharFormat bold()
     return f;
 }
 
-class Writer
+// The entry's document: its text and runs, with the places of its links.
+class Writer : public viewer::DocumentWriter
 {
 public:
-    int size() const { return int(m_doc.text.size()); }
-    void add(const QString &text, const CharFormat &format = {})
-    {
-        if (text.isEmpty())
-            return;
-        std::vector<viewer::FormatRun> &runs = m_doc.runs;
-        if (!runs.empty() && runs.back().format == format)
-            runs.back().length += int(text.size());
-        else
-            runs.push_back({size(), int(text.size()), format});
-        m_doc.text.append(reinterpret_cast<const char16_t *>(text.utf16()),
-                          std::size_t(text.size()));
-    }
-    void newLine() { add(QStringLiteral("\r\n")); }
     void line(const QString &label, const QString &value)
     {
         add(label, kLabel);
@@ -58,13 +35,20 @@ public:
     }
     void link(const QString &headword)
     {
-        m_doc.links.push_back({size(), int(headword.size()), headword});
+        m_links.push_back({size(), int(headword.size()), headword});
         add(headword, kLink);
     }
-    EntryDocument take() { return std::move(m_doc); }
+    EntryDocument take()
+    {
+        EntryDocument doc;
+        doc.text = takeText();
+        doc.runs = takeRuns();
+        doc.links = std::move(m_links);
+        return doc;
+    }
 
 private:
-    EntryDocument m_doc;
+    std::vector<EntryDocument::Link> m_links;
 };
 
 QString local(std::int64_t seconds, int offset, const char *format)
