@@ -102,7 +102,7 @@ int runDreamCommand(const QStringList &args)
     }
 
     books::Catalogue catalogue;
-    if (const int status = viewer::loadCommandCatalogue(catalogue))
+    if (const int status = viewer::loadCommandCatalogue(catalogue, QStringLiteral("kelmor dream")))
         return status;
     const auto resolver = viewer::formResolver(catalogue, books::WordForms::systemDictionary());
     const DreamAnalysis analysis = analyseDream(text, *resolver);

@@ -160,7 +160,7 @@ std::unique_ptr<JournalStore> openForReading(const QString &path)
 QStringList symbolsOf(const QString &text)
 {
     books::Catalogue catalogue;
-    if (viewer::loadCommandCatalogue(catalogue) != 0) {
+    if (viewer::loadCommandCatalogue(catalogue, QStringLiteral("kelmor journal")) != 0) {
         say(stderr, QStringLiteral("kelmor journal: сонники не загружены, запись сохраняется без "
                                    "символов."));
         return {};
