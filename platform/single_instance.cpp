@@ -7,13 +7,30 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <memory>
+
 #include <unistd.h>
 
 namespace kelmor::platform {
 
 namespace {
+// One line per request: come forward, then optionally which window to open.
 const QByteArray ComeForwardMessage = QByteArrayLiteral("come-forward\n");
+const QByteArray OpenWindowPrefix = QByteArrayLiteral("open ");
+// A longer line is no request of ours: the connection's bytes are dropped.
+constexpr qsizetype MaxLineLength = 64;
+
+bool isWindowName(const QString &name)
+{
+    if (name.isEmpty() || name.size() > 32)
+        return false;
+    for (const QChar ch : name) {
+        if (ch < u'a' || ch > u'z')
+            return false;
+    }
+    return true;
 }
+} // namespace
 
 SingleInstance::SingleInstance(QObject *parent)
     : SingleInstance(defaultServerName(), parent)
@@ -39,13 +56,16 @@ QString SingleInstance::defaultServerName()
     return QStringLiteral("kelmor3-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 
-bool SingleInstance::notifyRunningInstance(int timeoutMs)
+bool SingleInstance::notifyRunningInstance(int timeoutMs, const QString &window)
 {
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(timeoutMs))
         return false;
-    socket.write(ComeForwardMessage);
+    QByteArray message = ComeForwardMessage;
+    if (isWindowName(window))
+        message += OpenWindowPrefix + window.toLatin1() + '\n';
+    socket.write(message);
     socket.waitForBytesWritten(timeoutMs);
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState)
@@ -77,13 +97,13 @@ bool SingleInstance::listen()
     return true;
 }
 
-SingleInstance::Role SingleInstance::claim(int timeoutMs)
+SingleInstance::Role SingleInstance::claim(int timeoutMs, const QString &window)
 {
     // Without the lock two starts could both find nobody and both listen.
     QLockFile lock(QDir(QDir::tempPath()).filePath(m_name + QStringLiteral(".lock")));
     lock.setStaleLockTime(0);
     const bool locked = lock.tryLock(timeoutMs);
-    if (notifyRunningInstance(timeoutMs))
+    if (notifyRunningInstance(timeoutMs, window))
         return Role::Secondary;
     const bool listening = listen();
     if (locked)
@@ -95,13 +115,32 @@ void SingleInstance::onNewConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            const QByteArray data = socket->readAll();
-            if (data.contains(ComeForwardMessage.trimmed()))
-                Q_EMIT activationRequested();
+        // The bytes of one connection, read line by line as they arrive.
+        auto pending = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, pending] {
+            *pending += socket->readAll();
+            qsizetype end;
+            while ((end = pending->indexOf('\n')) >= 0) {
+                const QByteArray line = pending->left(end);
+                pending->remove(0, end + 1);
+                handleLine(line);
+            }
+            if (pending->size() > MaxLineLength)
+                pending->clear();
         });
         if (socket->bytesAvailable() > 0)
             Q_EMIT socket->readyRead();
+    }
+}
+
+void SingleInstance::handleLine(const QByteArray &line)
+{
+    if (line == ComeForwardMessage.trimmed()) {
+        Q_EMIT activationRequested();
+    } else if (line.startsWith(OpenWindowPrefix)) {
+        const QString window = QString::fromLatin1(line.mid(OpenWindowPrefix.size()));
+        if (isWindowName(window))
+            Q_EMIT windowRequested(window);
     }
 }
 

@@ -648,6 +648,17 @@ void MainWindow::comeForward()
     qCInfo(lcShell) << "came forward";
 }
 
+void MainWindow::openRequestedWindow(const QString &window)
+{
+    if (m_ended || window.isEmpty())
+        return;
+    qCInfo(lcShell).noquote() << "window requested:" << window;
+    if (window == QLatin1String("calendar"))
+        ShowCalen();
+    else if (window == QLatin1String("dream"))
+        ShowDream();
+}
+
 void MainWindow::SelectListMode(int button)
 {
     if (button != 1 && button != 2)

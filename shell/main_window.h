@@ -145,6 +145,9 @@ public:
     bool isInTray() const { return m_inTray; }
     // A second start of the program asked this one to come forward.
     void comeForward();
+    // A window a start asked for by name (the menu entry's actions): "calendar" opens the moon
+    // calendar, "dream" the whole-dream window; any other name does nothing.
+    void openRequestedWindow(const QString &window);
 
     // The command toolbar's actions. ShowTolk opens the viewer when the "Tolk" button is pressed
     // and closes it when the button is released.

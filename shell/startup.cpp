@@ -54,6 +54,19 @@ bool hasTraySwitch(const QStringList &arguments)
     return arguments.join(QLatin1Char(' ')).toUpper().contains(QLatin1String("/TRAY"));
 }
 
+QString requestedWindow(const QStringList &arguments)
+{
+    QString window;
+    for (const QString &argument : arguments) {
+        const QString lower = argument.toLower();
+        if (lower == QLatin1String("/calendar"))
+            window = QStringLiteral("calendar");
+        else if (lower == QLatin1String("/dream"))
+            window = QStringLiteral("dream");
+    }
+    return window;
+}
+
 bool hasGoToTrayCommand(const QString &adminCommands)
 {
     return adminCommands.contains(QLatin1String("Go_to_tray;"), Qt::CaseSensitive);
@@ -146,8 +159,11 @@ int runApplication(int &argc, char **argv)
 
         // 2. One instance: a second start brings the first forward and ends, touching no
         // setting.
+        const QStringList arguments = QCoreApplication::arguments().mid(1);
+        // A window the start asks for: the running instance opens it, or this one after loading.
+        const QString startWindow = requestedWindow(arguments);
         instance = std::make_unique<platform::SingleInstance>();
-        switch (instance->claim()) {
+        switch (instance->claim(3000, startWindow)) {
         case platform::SingleInstance::Role::Secondary:
             qCInfo(lcShell) << "another instance is running; asked it to come forward";
             QCoreApplication::exit(0);
@@ -172,11 +188,14 @@ int runApplication(int &argc, char **argv)
         window->setStartingUp(true);
         QObject::connect(instance.get(), &platform::SingleInstance::activationRequested,
                          window.get(), &MainWindow::comeForward);
+        QObject::connect(instance.get(), &platform::SingleInstance::windowRequested, window.get(),
+                         &MainWindow::openRequestedWindow);
 
-        showStartWindows(*window, QCoreApplication::arguments().mid(1));
+        showStartWindows(*window, arguments);
         if (window->hasEnded())
             return; // ExitApp has ended the event loop
         loaded = true;
+        window->openRequestedWindow(startWindow);
         qCInfo(lcShell) << "started" << (window->isHidden() ? "hidden" : "shown");
     });
     return app.exec();

@@ -18,6 +18,11 @@ namespace kelmor::shell {
 // in any letter case, as a plain substring: "/tray", "x/TrAyy" count.
 bool hasTraySwitch(const QStringList &arguments);
 
+// The window a start asks for besides the main one, from the menu entry's actions: "/calendar"
+// gives "calendar" (the moon calendar), "/dream" gives "dream" (the whole-dream window); a whole
+// argument in any letter case, the last one given wins. Empty when there is none.
+QString requestedWindow(const QStringList &arguments);
+
 // The admin command that starts in the tray: "Go_to_tray;" as a case-sensitive substring.
 bool hasGoToTrayCommand(const QString &adminCommands);
 

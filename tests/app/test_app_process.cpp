@@ -1,6 +1,6 @@
 // The built program as a process: one instance per settings folder, a second start leaves the
-// settings alone and brings the first forward, and a termination request ends it through its
-// exit, also while a box is open.
+// settings alone and brings the first forward (opening the window it asks for), and a
+// termination request ends it through its exit, also while a box is open.
 #include <gtest/gtest.h>
 
 #include <QDateTime>
@@ -147,6 +147,29 @@ TEST_F(ProgramProcess, SecondStartBringsTheFirstForwardAndTouchesNoSetting)
     EXPECT_TRUE(ok);
     // The unreadable ListMode started on the ordinary list.
     EXPECT_EQ(saved.value(QStringLiteral("Kelmor3/ListMode")).toString(), QStringLiteral("1"));
+}
+
+TEST_F(ProgramProcess, MenuEntryActionsOpenTheirWindowHereOrInTheRunningInstance)
+{
+    // The first start opens the window it asks for after loading.
+    QProcess first;
+    start(first, {QStringLiteral("/dream")});
+    QByteArray firstLog;
+    ASSERT_TRUE(waitForLog(first, firstLog, "window requested: dream")) << firstLog.constData();
+
+    // A later start passes its window on to the running instance, which comes forward first.
+    QProcess second;
+    start(second, {QStringLiteral("/CALENDAR")});
+    ASSERT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(waitForLog(first, firstLog, "window requested: calendar")) << firstLog.constData();
+    const qsizetype forward = firstLog.indexOf("came forward");
+    EXPECT_GE(forward, 0);
+    EXPECT_LT(forward, firstLog.indexOf("window requested: calendar"));
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(15000));
+    EXPECT_EQ(first.exitCode(), 0);
 }
 
 TEST_F(ProgramProcess, SeparateSettingsFoldersRunSideBySide)

@@ -262,6 +262,31 @@ TEST(SingleInstance, ClaimGivesOnePrimary)
     EXPECT_TRUE(activations.wait(3000));
 }
 
+TEST(SingleInstance, SecondStartPassesOnTheWindowItAsksFor)
+{
+    const QString name = uniqueServerName();
+    SingleInstance first(name);
+    ASSERT_TRUE(first.listen());
+    QSignalSpy activations(&first, &SingleInstance::activationRequested);
+    QSignalSpy windows(&first, &SingleInstance::windowRequested);
+
+    SingleInstance second(name);
+    EXPECT_EQ(second.claim(3000, QStringLiteral("calendar")), SingleInstance::Role::Secondary);
+    ASSERT_TRUE(windows.wait(3000));
+    EXPECT_EQ(activations.count(), 1) << "it comes forward first";
+    EXPECT_EQ(windows.takeFirst().at(0).toString(), QStringLiteral("calendar"));
+
+    // Names that are no window's are not passed on; the start still brings the first forward.
+    for (const QString &bad : {QString(), QStringLiteral("Calendar"), QStringLiteral("a b"),
+                               QStringLiteral("x\nopen dream"), QString(40, u'a')}) {
+        SingleInstance later(name);
+        EXPECT_TRUE(later.notifyRunningInstance(3000, bad));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return activations.count() == 6; }, 3000));
+    QTest::qWait(100);
+    EXPECT_EQ(windows.count(), 0);
+}
+
 TEST(SingleInstance, NamesDependOnTheSettingsFolder)
 {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");

@@ -47,6 +47,27 @@ TEST(Startup, TraySwitchAnywhereInAnyCase)
         EXPECT_EQ(hasTraySwitch(c.args), c.tray) << c.args.join(QLatin1Char(' ')).toStdString();
 }
 
+TEST(Startup, WindowSwitchesOfTheMenuEntrysActions)
+{
+    const struct
+    {
+        QStringList args;
+        const char *window;
+    } cases[] = {
+        {{QStringLiteral("/calendar")}, "calendar"},
+        {{QStringLiteral("/DREAM")}, "dream"},
+        {{QStringLiteral("/tray"), QStringLiteral("/Calendar")}, "calendar"},
+        {{QStringLiteral("/dream"), QStringLiteral("/calendar")}, "calendar"},
+        {{}, ""},
+        {{QStringLiteral("/calendarx")}, ""},
+        {{QStringLiteral("calendar")}, ""},
+        {{QStringLiteral("/tray")}, ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(requestedWindow(c.args), QString::fromLatin1(c.window))
+            << c.args.join(QLatin1Char(' ')).toStdString();
+}
+
 TEST(Startup, VersionGateRejectsMajorVersionFourOrLess)
 {
     const struct
