@@ -20,7 +20,9 @@
 namespace kelmor::books {
 
 class Database;
+class HeadwordIndex;
 class Table;
+struct IndexedHeadword;
 
 // One accepted book.
 struct BookEntry
@@ -75,6 +77,13 @@ public:
     ~Catalogue() override;
 
     void setOpener(Opener opener);
+    // Whether books are read through their headword indexes in the cache folder (default on;
+    // see books/headword_cache.h). Off, every book's table is listed and indexed in memory, as
+    // the indexes would answer. Set before load().
+    void setHeadwordIndexes(bool enabled) { m_useIndexes = enabled; }
+    // Whether the books' icons are composed (default on); off, BookEntry::icon stays null and
+    // imageKey empty (terminal commands show no icons). Set before load().
+    void setIcons(bool enabled) { m_icons = enabled; }
 
     // Builds the catalogue from "*.book" files of booksPath in case-insensitive alphabetical
     // order. May be called once; a second call returns the first result unchanged.
@@ -99,9 +108,15 @@ public:
     void keepOnly(int n);             // "Оставить один"
     int enabledCount() const;
 
-    // The open cursor on table Book of book n (current index List). Owned by the catalogue and
+    // The open cursor on table Book of book n (current index List), its rows listed (the first
+    // call lists them when the book was opened through its index). Owned by the catalogue and
     // valid for its life.
     Table *table(int n) const;
+    // The distinct headwords of book n in the word list's order with their sort keys, from its
+    // headword index; std::nullopt when the book has no usable index (its table is then read).
+    std::optional<std::vector<IndexedHeadword>> indexedHeadwords(int n) const;
+    // True when book n is answered through its headword index.
+    bool isIndexed(int n) const;
     // Equality seek of a headword (letter case ignored) in book n; std::nullopt when there is
     // no such book or the book has no such headword. A failed read raises the reader's
     // JetError, which names the file and what went wrong.
@@ -121,6 +136,8 @@ private:
     std::vector<std::unique_ptr<Open>> m_open;
     Opener m_opener;
     std::optional<LoadResult> m_loaded;
+    bool m_useIndexes = true;
+    bool m_icons = true;
 };
 
 // "Не удалось открыть сонник:" followed by one line per skipped book, or empty when none.

@@ -187,7 +187,8 @@ std::optional<std::string> encodeHeadwordIndex(const HeadwordIndexContent &conte
     put64(out, headwordIndexChecksum(directory, headwordIndexChecksum(content.bookKey)));
     put64(out, headwordIndexChecksum(words));
     put64(out, 0);
-    set64(out, kHeaderChecksumAt, headwordIndexChecksum(std::string_view(out).substr(0, kHeaderChecksumAt)));
+    set64(out, kHeaderChecksumAt,
+          headwordIndexChecksum(std::string_view(out).substr(0, kHeaderChecksumAt)));
     out += content.bookKey;
     out += directory;
     out += blocks;
@@ -226,8 +227,7 @@ public:
         std::string out(length, '\0');
         std::size_t done = 0;
         while (done < length) {
-            const ssize_t n = ::pread(m_fd, out.data() + done, length - done,
-                                      off_t(offset + done));
+            const ssize_t n = ::pread(m_fd, out.data() + done, length - done, off_t(offset + done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -260,9 +260,8 @@ std::unique_ptr<HeadwordIndex> HeadwordIndex::open(const std::string &path,
     return std::unique_ptr<HeadwordIndex>(new HeadwordIndex(std::move(source), expectedKey, true));
 }
 
-std::unique_ptr<HeadwordIndex> HeadwordIndex::fromBytes(std::string bytes,
-                                                        std::string_view expectedKey,
-                                                        bool verifyChecksums)
+std::unique_ptr<HeadwordIndex>
+HeadwordIndex::fromBytes(std::string bytes, std::string_view expectedKey, bool verifyChecksums)
 {
     return std::unique_ptr<HeadwordIndex>(new HeadwordIndex(
         std::make_unique<Source>(std::move(bytes)), expectedKey, verifyChecksums));

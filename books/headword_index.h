@@ -60,8 +60,8 @@ struct HeadwordIndexContent
 {
     std::string bookKey; // the book file's identity (path, size, modification time)
     std::int64_t recordCount = 0;
-    std::vector<IndexedSeek> seeks;       // strictly increasing by folded (code units)
-    std::vector<IndexedHeadword> words;   // by sort key, then text; each text once
+    std::vector<IndexedSeek> seeks;     // strictly increasing by folded (code units)
+    std::vector<IndexedHeadword> words; // by sort key, then text; each text once
 };
 
 // The file's bytes; std::nullopt when a text or a key is too long for the format or the orders
@@ -80,8 +80,7 @@ public:
                                                std::string_view expectedKey);
     // The same over bytes in memory (tests, fuzzing). Without verifyChecksums the checksums
     // are not compared, so that a fuzzer reaches the checks behind them.
-    static std::unique_ptr<HeadwordIndex> fromBytes(std::string bytes,
-                                                    std::string_view expectedKey,
+    static std::unique_ptr<HeadwordIndex> fromBytes(std::string bytes, std::string_view expectedKey,
                                                     bool verifyChecksums = true);
     ~HeadwordIndex();
     HeadwordIndex(const HeadwordIndex &) = delete;

@@ -54,8 +54,10 @@ public:
     double lastSortMilliseconds() const { return m_sortMs; }
 
 private:
-    std::uint32_t intern(const QString &word);
+    std::uint32_t intern(const QString &word, const std::string *sortKey = nullptr);
     void placeNewWords();
+    void placeByCollator(std::vector<std::uint32_t> &fresh);
+    void placeBySortKeys(std::vector<std::vector<std::uint32_t>> &freshByBook);
     std::u16string_view folded(std::uint32_t id) const;
     int minRow(std::size_t lo, std::size_t hi) const;
 
@@ -70,6 +72,12 @@ private:
     std::vector<std::uint32_t> m_byCollation;
     std::vector<std::uint32_t> m_byFold;
     std::size_t m_placed = 0; // ids below this are in both orders
+    // Collation sort keys of the words that came from a book's headword index (empty for the
+    // others), and how many words have none. With a key for every word, new words are merged
+    // into dictionary order by their keys, in the order their indexes give them.
+    std::vector<std::string> m_sortKeys;
+    std::size_t m_unkeyed = 0;
+    std::vector<std::vector<std::uint32_t>> m_freshByBook; // new ids, each book's in its order
     int m_sorts = 0;
     double m_sortMs = 0;
 
