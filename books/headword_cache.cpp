@@ -6,8 +6,8 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 
@@ -59,14 +59,14 @@ public:
         std::string key(16 + text.size() * 3, '\0');
         const auto length = std::int32_t(text.size());
         const auto *units = reinterpret_cast<const UChar *>(text.data());
-        std::int32_t size = ucol_getSortKey(m_collator, units, length,
-                                            reinterpret_cast<uint8_t *>(key.data()),
-                                            std::int32_t(key.size()));
+        std::int32_t size =
+            ucol_getSortKey(m_collator, units, length, reinterpret_cast<uint8_t *>(key.data()),
+                            std::int32_t(key.size()));
         if (size > std::int32_t(key.size())) {
             key.resize(std::size_t(size));
-            size = ucol_getSortKey(m_collator, units, length,
-                                   reinterpret_cast<uint8_t *>(key.data()),
-                                   std::int32_t(key.size()));
+            size =
+                ucol_getSortKey(m_collator, units, length, reinterpret_cast<uint8_t *>(key.data()),
+                                std::int32_t(key.size()));
         }
         // The key's last byte is its terminating zero.
         key.resize(size > 0 ? std::size_t(size) - 1 : 0);
@@ -92,9 +92,8 @@ QString headwordCacheFolder()
 
 QString headwordCachePath(const QString &bookPath)
 {
-    const QByteArray name = QCryptographicHash::hash(QFile::encodeName(bookPath),
-                                                     QCryptographicHash::Sha1)
-                                .toHex();
+    const QByteArray name =
+        QCryptographicHash::hash(QFile::encodeName(bookPath), QCryptographicHash::Sha1).toHex();
     return headwordCacheFolder() + QLatin1Char('/') + QString::fromLatin1(name) +
            QStringLiteral(".idx");
 }
@@ -132,8 +131,9 @@ std::optional<HeadwordIndexContent> buildHeadwordIndex(Table &book, const QStrin
         order[i] = std::uint32_t(i);
 
     // Each folded headword once, with its first record in table order (what the seek finds).
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return records[a].folded < records[b].folded;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int c = records[a].folded.compare(records[b].folded);
+        return c != 0 ? c < 0 : a < b;
     });
     content.seeks.reserve(order.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
@@ -198,8 +198,7 @@ std::unique_ptr<HeadwordIndex> indexAndStore(const QString &bookPath, const QStr
     if (bookKey.isEmpty())
         return nullptr;
     try {
-        const std::optional<HeadwordIndexContent> content =
-            buildHeadwordIndex(listedBook, bookKey);
+        const std::optional<HeadwordIndexContent> content = buildHeadwordIndex(listedBook, bookKey);
         if (!content)
             return nullptr;
         std::optional<std::string> bytes = encodeHeadwordIndex(*content);

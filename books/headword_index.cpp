@@ -96,6 +96,17 @@ public:
         m_pos += 2 * n;
         return out;
     }
+    // n UTF-16 units appended to out.
+    void appendUnits(std::size_t n, std::u16string &out)
+    {
+        need(2 * n);
+        const std::size_t at = out.size();
+        out.resize(at + n);
+        for (std::size_t i = 0; i < n; ++i)
+            out[at + i] = char16_t(std::uint8_t(m_bytes[m_pos + 2 * i]) |
+                                   (std::uint8_t(m_bytes[m_pos + 2 * i + 1]) << 8));
+        m_pos += 2 * n;
+    }
     std::string bytes()
     {
         const std::size_t n = number(2);
@@ -124,12 +135,22 @@ bool wordBefore(const IndexedHeadword &a, const IndexedHeadword &b)
 
 std::uint64_t headwordIndexChecksum(std::string_view bytes, std::uint64_t seed)
 {
-    std::uint64_t h = 0xcbf29ce484222325ull ^ seed;
-    for (char c : bytes) {
-        h ^= std::uint8_t(c);
-        h *= 0x100000001b3ull;
+    // FNV-1a over 64-bit little-endian words (the tail padded with zeros), with a final mix.
+    constexpr std::uint64_t kPrime = 0x100000001b3ull;
+    std::uint64_t h = 0xcbf29ce484222325ull ^ seed ^ bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word = 0;
+        for (int k = 0; k < 8; ++k)
+            word |= std::uint64_t(std::uint8_t(bytes[i + std::size_t(k)])) << (8 * k);
+        h = (h ^ word) * kPrime;
+        h ^= h >> 32;
     }
-    return h;
+    std::uint64_t tail = 0;
+    for (int k = 0; i + std::size_t(k) < bytes.size(); ++k)
+        tail |= std::uint64_t(std::uint8_t(bytes[i + std::size_t(k)])) << (8 * k);
+    h = (h ^ tail) * kPrime;
+    return h ^ (h >> 29);
 }
 
 std::optional<std::string> encodeHeadwordIndex(const HeadwordIndexContent &content)
@@ -374,11 +395,12 @@ std::optional<RowLocation> HeadwordIndex::seek(std::u16string_view folded) const
     const Block &block = *(after - 1);
     const std::string bytes = section(m_blocksStart + block.offset, block.length);
     verify(block.checksum, headwordIndexChecksum(bytes), "блок слов");
+    // The entries in order up to the word's place, each checked to follow the one before.
     Cursor c(bytes);
-    std::optional<RowLocation> found;
-    std::u16string previous;
+    std::u16string key, previous;
     for (std::uint32_t i = 0; i < block.entries; ++i) {
-        std::u16string key = c.units();
+        key.clear();
+        c.appendUnits(c.number(2), key);
         RowLocation where;
         where.page = std::uint32_t(c.number(4));
         where.slot = std::uint16_t(c.number(2));
@@ -387,12 +409,14 @@ std::optional<RowLocation> HeadwordIndex::seek(std::u16string_view folded) const
         if (after != m_blocks.end() && !(key < after->firstKey))
             damaged("порядок блоков");
         if (key == folded)
-            found = where;
-        previous = std::move(key);
+            return where;
+        if (folded < key)
+            return std::nullopt;
+        key.swap(previous);
     }
     if (!c.atEnd())
         damaged("блок слов длиннее записей");
-    return found;
+    return std::nullopt;
 }
 
 std::vector<IndexedHeadword> HeadwordIndex::words() const

@@ -127,7 +127,7 @@ private:
 inline constexpr std::size_t kBlockEntries = 64;
 inline constexpr std::size_t kHeaderSize = 88;
 
-// The checksum of the format (64-bit FNV-1a).
+// The checksum of the format (FNV-1a over 64-bit words).
 std::uint64_t headwordIndexChecksum(std::string_view bytes, std::uint64_t seed = 0);
 
 } // namespace kelmor::books
