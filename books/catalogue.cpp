@@ -199,7 +199,9 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
             const std::optional<std::u16string> color = config->text("Color");
             entry.color = color ? fromU16(*color) : QStringLiteral("0");
             const std::u16string iconText = config->text("Icon").value_or(u"");
-            if (!open->index && !bookKey.isEmpty()) {
+            if (!open->index && !bookKey.isEmpty() && !m_indexOnLoad)
+                m_unindexed.emplace_back(path, bookKey);
+            if (!open->index && !bookKey.isEmpty() && m_indexOnLoad) {
                 // Indexed now; the index answers the seeks, so the table needs none of its own.
                 open->index = indexAndStore(path, bookKey, *open->book);
                 if (open->index) {
@@ -345,6 +347,19 @@ QList<QPair<QString, bool>> Catalogue::states() const
     for (const BookEntry &b : m_books)
         out.append({b.path, b.enabled});
     return out;
+}
+
+void writeHeadwordIndexes(const std::vector<std::pair<QString, QString>> &books)
+{
+    for (const auto &[path, key] : books) {
+        try {
+            const std::unique_ptr<Database> db = Database::open(nativePath(path));
+            const std::unique_ptr<Table> book = db->openTable("Book");
+            (void)indexAndStore(path, key, *book);
+        } catch (const std::exception &) {
+            // Not indexed: the book is read from its table at the next start too.
+        }
+    }
 }
 
 QString SkippedBooksMessage(const QList<Catalogue::SkippedBook> &skipped)

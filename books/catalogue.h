@@ -81,6 +81,13 @@ public:
     // see books/headword_cache.h). Off, every book's table is listed and indexed in memory, as
     // the indexes would answer. Set before load().
     void setHeadwordIndexes(bool enabled) { m_useIndexes = enabled; }
+    // Whether load() indexes a book that has no whole index in the cache folder (default on).
+    // Off, such a book is read from its table as without indexes and listed by
+    // unindexedBooks(), for writeHeadwordIndexes() to index later (the main window does it
+    // after its start, off the user interface thread). Set before load().
+    void setIndexingOnLoad(bool enabled) { m_indexOnLoad = enabled; }
+    // The books load() left without an index: full path and cache key of each.
+    const std::vector<std::pair<QString, QString>> &unindexedBooks() const { return m_unindexed; }
     // Whether the books' icons are composed (default on); off, BookEntry::icon stays null and
     // imageKey empty (terminal commands show no icons). Set before load().
     void setIcons(bool enabled) { m_icons = enabled; }
@@ -137,8 +144,15 @@ private:
     Opener m_opener;
     std::optional<LoadResult> m_loaded;
     bool m_useIndexes = true;
+    bool m_indexOnLoad = true;
+    std::vector<std::pair<QString, QString>> m_unindexed;
     bool m_icons = true;
 };
+
+// Indexes the books (full path and cache key, as Catalogue::unindexedBooks() lists them) into
+// the cache folder, each from a reader of its own; a book that cannot be read or indexed is left
+// out. Safe on any thread; never writes a book.
+void writeHeadwordIndexes(const std::vector<std::pair<QString, QString>> &books);
 
 // "Не удалось открыть сонник:" followed by one line per skipped book, or empty when none.
 QString SkippedBooksMessage(const QList<Catalogue::SkippedBook> &skipped);

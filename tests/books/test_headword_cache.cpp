@@ -48,11 +48,12 @@ HeadwordIndexContent sampleContent(int seeks, int words)
     c.bookKey = "/books/a.book\n123\n456";
     c.recordCount = seeks + 3;
     for (int i = 0; i < seeks; ++i)
-        c.seeks.push_back({QStringLiteral("слово%1").arg(i, 4, 10, QLatin1Char('0')).toStdU16String(),
-                           RowLocation{std::uint32_t(10 + i / 7), std::uint16_t(i % 7)}});
+        c.seeks.push_back(
+            {QStringLiteral("слово%1").arg(i, 4, 10, QLatin1Char('0')).toStdU16String(),
+             RowLocation{std::uint32_t(10 + i / 7), std::uint16_t(i % 7)}});
     for (int i = 0; i < words; ++i)
-        c.words.push_back({QStringLiteral("Слово%1").arg(i).toStdU16String(),
-                           "k" + std::to_string(1000 + i)});
+        c.words.push_back(
+            {QStringLiteral("Слово%1").arg(i).toStdU16String(), "k" + std::to_string(1000 + i)});
     return c;
 }
 
@@ -128,7 +129,7 @@ struct Answers
 {
     QStringList items;
     std::int64_t total = 0;
-    std::vector<int> found;                  // WordList::find of each probe
+    std::vector<int> found;                             // WordList::find of each probe
     std::vector<std::optional<StoredArticle>> articles; // Catalogue::find in every book
     QStringList itemsWithFirstOff;
     std::int64_t totalWithFirstOff = 0;
@@ -145,8 +146,7 @@ struct Answers
             if (!same(articles[i], o.articles[i]))
                 return false;
         return items == o.items && total == o.total && found == o.found &&
-               itemsWithFirstOff == o.itemsWithFirstOff &&
-               totalWithFirstOff == o.totalWithFirstOff;
+               itemsWithFirstOff == o.itemsWithFirstOff && totalWithFirstOff == o.totalWithFirstOff;
     }
 };
 
@@ -320,8 +320,8 @@ TEST(HeadwordCache, StaleIndexOfAChangedBookIsNotUsed)
     writeSmallLibrary(folder, QStringLiteral("Новое слово"));
     QFile d(bookD);
     ASSERT_TRUE(d.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(d.setFileTime(QDateTime::currentDateTime().addSecs(5),
-                              QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        d.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
     d.close();
     ASSERT_NE(kelmor::platform::bookCacheKey(bookD), oldKey);
     const Answers expected = answers(folder.path(), false, kProbes);
@@ -356,6 +356,29 @@ TEST(HeadwordCache, IndexThatNamesWrongRecordsIsCheckedOnRead)
     content->seeks.front().location = RowLocation{0, 0};
     ASSERT_TRUE(writeCacheFile(headwordCachePath(bookA), *encodeHeadwordIndex(*content)));
     EXPECT_EQ(answers(folder.path(), true, kProbes), expected);
+}
+
+TEST(HeadwordCache, BooksLeftUnindexedAtLoadAreIndexedLater)
+{
+    BookFolder folder;
+    writeSmallLibrary(folder);
+    const Answers expected = answers(folder.path(), false, kProbes);
+    const CacheHome home;
+    Catalogue first;
+    first.setIndexingOnLoad(false);
+    ASSERT_EQ(first.load(folder.path()).status, Catalogue::Status::Ok);
+    ASSERT_EQ(first.unindexedBooks().size(), 4u);
+    for (int n = 0; n < first.count(); ++n)
+        EXPECT_FALSE(first.isIndexed(n));
+    EXPECT_FALSE(QFileInfo::exists(headwordCacheFolder()));
+    writeHeadwordIndexes(first.unindexedBooks());
+    bool indexed = false;
+    EXPECT_EQ(answers(folder.path(), true, kProbes, &indexed), expected);
+    EXPECT_TRUE(indexed);
+    Catalogue warm;
+    warm.setIndexingOnLoad(false);
+    ASSERT_EQ(warm.load(folder.path()).status, Catalogue::Status::Ok);
+    EXPECT_TRUE(warm.unindexedBooks().empty());
 }
 
 TEST(HeadwordCache, GeneratedLibraryListsTheSameCachedAndUncached)
