@@ -46,6 +46,7 @@ WordList::WordList(const Catalogue &catalogue)
     , m_collator(QLocale(QLocale::Russian, QLocale::Russia))
 {
     m_foldStart.push_back(0);
+    m_sortKeyStart.push_back(0);
 }
 
 std::uint32_t WordList::intern(const QString &word, const std::string *sortKey)
@@ -55,7 +56,9 @@ std::uint32_t WordList::intern(const QString &word, const std::string *sortKey)
         return it.value();
     const auto id = std::uint32_t(m_words.size());
     m_words.push_back(word);
-    m_sortKeys.push_back(sortKey ? *sortKey : std::string());
+    if (sortKey)
+        m_sortKeyPool += *sortKey;
+    m_sortKeyStart.push_back(std::uint32_t(m_sortKeyPool.size()));
     if (!sortKey)
         ++m_unkeyed;
     m_ids.insert(word, id);
@@ -68,6 +71,12 @@ std::u16string_view WordList::folded(std::uint32_t id) const
 {
     return std::u16string_view(m_foldPool)
         .substr(m_foldStart[id], m_foldStart[id + 1] - m_foldStart[id]);
+}
+
+std::string_view WordList::sortKey(std::uint32_t id) const
+{
+    return std::string_view(m_sortKeyPool)
+        .substr(m_sortKeyStart[id], m_sortKeyStart[id + 1] - m_sortKeyStart[id]);
 }
 
 void WordList::placeNewWords()
@@ -134,7 +143,7 @@ void WordList::placeBySortKeys(std::vector<std::vector<std::uint32_t>> &freshByB
     // collation ranks equal, ordered by their code units as above. Each book's new words come in
     // that order already, so the books' runs and the placed words are merged pairwise.
     const auto before = [&](std::uint32_t a, std::uint32_t b) {
-        const int c = m_sortKeys[a].compare(m_sortKeys[b]);
+        const int c = sortKey(a).compare(sortKey(b));
         return c != 0 ? c < 0 : m_words[a] < m_words[b];
     };
     std::vector<std::vector<std::uint32_t>> runs;
