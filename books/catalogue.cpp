@@ -1,7 +1,10 @@
 #include "books/catalogue.h"
 
+#include "books/engine/casefold.h"
 #include "books/engine/jet.h"
 #include "books/engine/textcodec.h"
+#include "books/headword_cache.h"
+#include "platform/cache_folder.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,7 +57,35 @@ QImage makeDefaultImage()
 struct Catalogue::Open
 {
     std::unique_ptr<Database> db;
+    // Table Book with its rows listed and index List; opened on first need when the book is
+    // answered through its headword index.
     std::unique_ptr<Table> book;
+    // The book's headword index and the cursor that reads the records it locates; dropped when
+    // a read through it fails or does not find the headword it promised.
+    std::unique_ptr<HeadwordIndex> index;
+    std::unique_ptr<Table> located;
+    QString path;
+
+    bool bookSeekable = false; // book has its current index List
+
+    Table &listed()
+    {
+        if (!book)
+            book = db->openTable("Book");
+        if (!bookSeekable) {
+            book->setCurrentIndex("List");
+            bookSeekable = true;
+        }
+        return *book;
+    }
+    // The index failed: the book is read without it, and its cache file goes, so that the next
+    // start indexes the book anew.
+    void dropIndex()
+    {
+        index.reset();
+        located.reset();
+        QFile::remove(headwordCachePath(path));
+    }
 };
 
 Catalogue::Catalogue(QObject *parent)
@@ -138,6 +169,7 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
         entry.fileName = file.fileName();
         entry.filePosition = j;
         auto open = std::make_unique<Open>();
+        open->path = path;
         QString stage;
         try {
             stage = QStringLiteral("файл не открывается как сонник");
@@ -145,7 +177,12 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
             if (!open->db)
                 throw std::runtime_error("программа чтения не вернула базу данных");
             stage = QStringLiteral("нет таблицы Book");
-            open->book = open->db->openTable("Book");
+            const QString bookKey = m_useIndexes ? platform::bookCacheKey(path) : QString();
+            open->index = openCachedHeadwordIndex(path, bookKey);
+            if (open->index)
+                open->located = open->db->openTableByLocation("Book");
+            else
+                open->book = open->db->openTable("Book");
             stage = QStringLiteral("нет таблицы Config");
             const std::unique_ptr<Table> config = open->db->openTable("Config");
             stage = QStringLiteral("таблица Config повреждена");
@@ -162,17 +199,33 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
             const std::optional<std::u16string> color = config->text("Color");
             entry.color = color ? fromU16(*color) : QStringLiteral("0");
             const std::u16string iconText = config->text("Icon").value_or(u"");
-            stage = QStringLiteral("нет индекса List в таблице Book");
-            open->book->setCurrentIndex("List");
-            stage = QStringLiteral("таблица Book повреждена");
-            entry.recordCount = open->book->recordCount();
-
-            entry.icon = composeIcon(iconText);
-            if (entry.icon.isNull()) {
-                entry.icon = defaultImage();
-                entry.imageKey = QStringLiteral("default");
+            if (!open->index && !bookKey.isEmpty() && !m_indexOnLoad)
+                m_unindexed.emplace_back(path, bookKey);
+            if (!open->index && !bookKey.isEmpty() && m_indexOnLoad) {
+                // Indexed now; the index answers the seeks, so the table needs none of its own.
+                open->index = indexAndStore(path, bookKey, *open->book);
+                if (open->index) {
+                    open->located = open->db->openTableByLocation("Book");
+                    open->book.reset(); // its list of rows is not needed any more
+                }
+            }
+            if (open->index) {
+                entry.recordCount = open->index->recordCount();
             } else {
-                entry.imageKey = QString::number(j) + QLatin1Char('k');
+                stage = QStringLiteral("нет индекса List в таблице Book");
+                open->listed();
+                stage = QStringLiteral("таблица Book повреждена");
+                entry.recordCount = open->book->recordCount();
+            }
+
+            if (m_icons) {
+                entry.icon = composeIcon(iconText);
+                if (entry.icon.isNull()) {
+                    entry.icon = defaultImage();
+                    entry.imageKey = QStringLiteral("default");
+                } else {
+                    entry.imageKey = QString::number(j) + QLatin1Char('k');
+                }
             }
         } catch (const std::exception &e) {
             result.skipped.append(
@@ -238,18 +291,53 @@ Table *Catalogue::table(int n) const
 {
     if (n < 0 || n >= int(m_open.size()))
         return nullptr;
-    return m_open[size_t(n)]->book.get();
+    return &m_open[size_t(n)]->listed();
+}
+
+std::optional<std::vector<IndexedHeadword>> Catalogue::indexedHeadwords(int n) const
+{
+    if (n < 0 || n >= int(m_open.size()) || !m_open[size_t(n)]->index)
+        return std::nullopt;
+    Open &open = *m_open[size_t(n)];
+    try {
+        return open.index->words();
+    } catch (const HeadwordIndexError &) {
+        open.dropIndex();
+        return std::nullopt;
+    }
+}
+
+bool Catalogue::isIndexed(int n) const
+{
+    return n >= 0 && n < int(m_open.size()) && m_open[size_t(n)]->index;
 }
 
 std::optional<StoredArticle> Catalogue::find(int n, std::u16string_view headword) const
 {
-    Table *t = table(n);
-    if (!t)
+    if (n < 0 || n >= int(m_open.size()))
         return std::nullopt;
-    t->seek(headword);
-    if (t->noMatch())
+    Open &open = *m_open[size_t(n)];
+    if (open.index) {
+        // The index names the record; the record itself must carry the headword sought, or the
+        // index is dropped and the table answers.
+        try {
+            const std::u16string folded = foldCase(headword);
+            const std::optional<RowLocation> where = open.index->seek(folded);
+            if (!where)
+                return std::nullopt;
+            open.located->moveTo(*where);
+            const std::optional<std::u16string> found = open.located->text("List");
+            if (found && foldCase(*found) == folded)
+                return StoredArticle{open.located->text("Text"), open.located->text("Links")};
+        } catch (const std::exception &) {
+        }
+        open.dropIndex();
+    }
+    Table &t = open.listed();
+    t.seek(headword);
+    if (t.noMatch())
         return std::nullopt;
-    return StoredArticle{t->text("Text"), t->text("Links")};
+    return StoredArticle{t.text("Text"), t.text("Links")};
 }
 
 QList<QPair<QString, bool>> Catalogue::states() const
@@ -259,6 +347,19 @@ QList<QPair<QString, bool>> Catalogue::states() const
     for (const BookEntry &b : m_books)
         out.append({b.path, b.enabled});
     return out;
+}
+
+void writeHeadwordIndexes(const std::vector<std::pair<QString, QString>> &books)
+{
+    for (const auto &[path, key] : books) {
+        try {
+            const std::unique_ptr<Database> db = Database::open(nativePath(path));
+            const std::unique_ptr<Table> book = db->openTable("Book");
+            (void)indexAndStore(path, key, *book);
+        } catch (const std::exception &) {
+            // Not indexed: the book is read from its table at the next start too.
+        }
+    }
 }
 
 QString SkippedBooksMessage(const QList<Catalogue::SkippedBook> &skipped)

@@ -20,7 +20,9 @@
 namespace kelmor::books {
 
 class Database;
+class HeadwordIndex;
 class Table;
+struct IndexedHeadword;
 
 // One accepted book.
 struct BookEntry
@@ -75,6 +77,20 @@ public:
     ~Catalogue() override;
 
     void setOpener(Opener opener);
+    // Whether books are read through their headword indexes in the cache folder (default on;
+    // see books/headword_cache.h). Off, every book's table is listed and indexed in memory, as
+    // the indexes would answer. Set before load().
+    void setHeadwordIndexes(bool enabled) { m_useIndexes = enabled; }
+    // Whether load() indexes a book that has no whole index in the cache folder (default on).
+    // Off, such a book is read from its table as without indexes and listed by
+    // unindexedBooks(), for writeHeadwordIndexes() to index later (the main window does it
+    // after its start, off the user interface thread). Set before load().
+    void setIndexingOnLoad(bool enabled) { m_indexOnLoad = enabled; }
+    // The books load() left without an index: full path and cache key of each.
+    const std::vector<std::pair<QString, QString>> &unindexedBooks() const { return m_unindexed; }
+    // Whether the books' icons are composed (default on); off, BookEntry::icon stays null and
+    // imageKey empty (terminal commands show no icons). Set before load().
+    void setIcons(bool enabled) { m_icons = enabled; }
 
     // Builds the catalogue from "*.book" files of booksPath in case-insensitive alphabetical
     // order. May be called once; a second call returns the first result unchanged.
@@ -99,9 +115,15 @@ public:
     void keepOnly(int n);             // "Оставить один"
     int enabledCount() const;
 
-    // The open cursor on table Book of book n (current index List). Owned by the catalogue and
+    // The open cursor on table Book of book n (current index List), its rows listed (the first
+    // call lists them when the book was opened through its index). Owned by the catalogue and
     // valid for its life.
     Table *table(int n) const;
+    // The distinct headwords of book n in the word list's order with their sort keys, from its
+    // headword index; std::nullopt when the book has no usable index (its table is then read).
+    std::optional<std::vector<IndexedHeadword>> indexedHeadwords(int n) const;
+    // True when book n is answered through its headword index.
+    bool isIndexed(int n) const;
     // Equality seek of a headword (letter case ignored) in book n; std::nullopt when there is
     // no such book or the book has no such headword. A failed read raises the reader's
     // JetError, which names the file and what went wrong.
@@ -121,7 +143,16 @@ private:
     std::vector<std::unique_ptr<Open>> m_open;
     Opener m_opener;
     std::optional<LoadResult> m_loaded;
+    bool m_useIndexes = true;
+    bool m_indexOnLoad = true;
+    std::vector<std::pair<QString, QString>> m_unindexed;
+    bool m_icons = true;
 };
+
+// Indexes the books (full path and cache key, as Catalogue::unindexedBooks() lists them) into
+// the cache folder, each from a reader of its own; a book that cannot be read or indexed is left
+// out. Safe on any thread; never writes a book.
+void writeHeadwordIndexes(const std::vector<std::pair<QString, QString>> &books);
 
 // "Не удалось открыть сонник:" followed by one line per skipped book, or empty when none.
 QString SkippedBooksMessage(const QList<Catalogue::SkippedBook> &skipped);

@@ -3,6 +3,7 @@
 #include "books/catalogue.h"
 #include "books/engine/casefold.h"
 #include "books/engine/jet.h"
+#include "books/headword_index.h"
 
 #include <QCollatorSortKey>
 #include <QElapsedTimer>
@@ -45,15 +46,21 @@ WordList::WordList(const Catalogue &catalogue)
     , m_collator(QLocale(QLocale::Russian, QLocale::Russia))
 {
     m_foldStart.push_back(0);
+    m_sortKeyStart.push_back(0);
 }
 
-std::uint32_t WordList::intern(const QString &word)
+std::uint32_t WordList::intern(const QString &word, const std::string *sortKey)
 {
     const auto it = m_ids.constFind(word);
     if (it != m_ids.cend())
         return it.value();
     const auto id = std::uint32_t(m_words.size());
     m_words.push_back(word);
+    if (sortKey)
+        m_sortKeyPool += *sortKey;
+    m_sortKeyStart.push_back(std::uint32_t(m_sortKeyPool.size()));
+    if (!sortKey)
+        ++m_unkeyed;
     m_ids.insert(word, id);
     m_foldPool += foldedText(word);
     m_foldStart.push_back(std::uint32_t(m_foldPool.size()));
@@ -66,39 +73,30 @@ std::u16string_view WordList::folded(std::uint32_t id) const
         .substr(m_foldStart[id], m_foldStart[id + 1] - m_foldStart[id]);
 }
 
+std::string_view WordList::sortKey(std::uint32_t id) const
+{
+    return std::string_view(m_sortKeyPool)
+        .substr(m_sortKeyStart[id], m_sortKeyStart[id + 1] - m_sortKeyStart[id]);
+}
+
 void WordList::placeNewWords()
 {
     m_sortMs = 0;
-    if (m_placed == m_words.size())
+    if (m_placed == m_words.size()) {
+        m_freshByBook.clear();
         return;
+    }
     QElapsedTimer timer;
     timer.start();
     ++m_sorts;
     std::vector<std::uint32_t> fresh(m_words.size() - m_placed);
     for (std::size_t i = 0; i < fresh.size(); ++i)
         fresh[i] = std::uint32_t(m_placed + i);
-
-    // Dictionary order, once for the new words (with sort keys), then merged into the rest.
-    // Words the collation ranks equal keep a fixed order by their code units.
-    {
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(fresh.size());
-        for (std::uint32_t id : fresh)
-            keys.push_back(m_collator.sortKey(m_words[id]));
-        const std::size_t base = m_placed;
-        std::sort(fresh.begin(), fresh.end(), [&](std::uint32_t a, std::uint32_t b) {
-            const int c = keys[a - base].compare(keys[b - base]);
-            return c != 0 ? c < 0 : m_words[a] < m_words[b];
-        });
-        std::vector<std::uint32_t> merged;
-        merged.reserve(m_words.size());
-        std::merge(m_byCollation.begin(), m_byCollation.end(), fresh.begin(), fresh.end(),
-                   std::back_inserter(merged), [&](std::uint32_t a, std::uint32_t b) {
-                       const int c = m_collator.compare(m_words[a], m_words[b]);
-                       return c != 0 ? c < 0 : m_words[a] < m_words[b];
-                   });
-        m_byCollation.swap(merged);
-    }
+    if (m_unkeyed == 0)
+        placeBySortKeys(m_freshByBook);
+    else
+        placeByCollator(fresh);
+    m_freshByBook.clear();
     // Folded-text order (code units), the same way.
     {
         const auto byFold = [&](std::uint32_t a, std::uint32_t b) {
@@ -114,6 +112,61 @@ void WordList::placeNewWords()
     }
     m_placed = m_words.size();
     m_sortMs = double(timer.nsecsElapsed()) / 1e6;
+}
+
+void WordList::placeByCollator(std::vector<std::uint32_t> &fresh)
+{
+    // Dictionary order, once for the new words (with sort keys), then merged into the rest.
+    // Words the collation ranks equal keep a fixed order by their code units.
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(fresh.size());
+    for (std::uint32_t id : fresh)
+        keys.push_back(m_collator.sortKey(m_words[id]));
+    const std::size_t base = m_placed;
+    std::sort(fresh.begin(), fresh.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int c = keys[a - base].compare(keys[b - base]);
+        return c != 0 ? c < 0 : m_words[a] < m_words[b];
+    });
+    std::vector<std::uint32_t> merged;
+    merged.reserve(m_words.size());
+    std::merge(m_byCollation.begin(), m_byCollation.end(), fresh.begin(), fresh.end(),
+               std::back_inserter(merged), [&](std::uint32_t a, std::uint32_t b) {
+                   const int c = m_collator.compare(m_words[a], m_words[b]);
+                   return c != 0 ? c < 0 : m_words[a] < m_words[b];
+               });
+    m_byCollation.swap(merged);
+}
+
+void WordList::placeBySortKeys(std::vector<std::vector<std::uint32_t>> &freshByBook)
+{
+    // The order of the collation's sort keys is the collator's; equal keys are words the
+    // collation ranks equal, ordered by their code units as above. Each book's new words come in
+    // that order already, so the books' runs and the placed words are merged pairwise.
+    const auto before = [&](std::uint32_t a, std::uint32_t b) {
+        const int c = sortKey(a).compare(sortKey(b));
+        return c != 0 ? c < 0 : m_words[a] < m_words[b];
+    };
+    std::vector<std::vector<std::uint32_t>> runs;
+    runs.reserve(freshByBook.size() + 1);
+    runs.push_back(std::move(m_byCollation));
+    for (auto &run : freshByBook)
+        if (!run.empty())
+            runs.push_back(std::move(run));
+    while (runs.size() > 1) {
+        std::vector<std::vector<std::uint32_t>> next;
+        next.reserve((runs.size() + 1) / 2);
+        for (std::size_t i = 0; i + 1 < runs.size(); i += 2) {
+            std::vector<std::uint32_t> merged;
+            merged.reserve(runs[i].size() + runs[i + 1].size());
+            std::merge(runs[i].begin(), runs[i].end(), runs[i + 1].begin(), runs[i + 1].end(),
+                       std::back_inserter(merged), before);
+            next.push_back(std::move(merged));
+        }
+        if (runs.size() % 2 == 1)
+            next.push_back(std::move(runs.back()));
+        runs.swap(next);
+    }
+    m_byCollation = std::move(runs.front());
 }
 
 WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)
@@ -133,12 +186,33 @@ WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)
             betweenBooks();
         if (!m_catalogue.isEnabled(n))
             continue;
-        Table *table = m_catalogue.table(n);
         const std::int64_t records = m_catalogue.book(n).recordCount;
-        if (!table || records <= 0)
+        if (records <= 0)
             continue;
         total += records;
         if (!m_bookRead[size_t(n)]) {
+            if (std::optional<std::vector<IndexedHeadword>> indexed =
+                    m_catalogue.indexedHeadwords(n)) {
+                // The book's distinct headwords from its index, in dictionary order.
+                std::vector<std::uint32_t> ids;
+                ids.reserve(indexed->size());
+                std::vector<std::uint32_t> &fresh = m_freshByBook.emplace_back();
+                for (const IndexedHeadword &w : *indexed) {
+                    const std::size_t before = m_words.size();
+                    const std::uint32_t id = intern(
+                        QString::fromUtf16(w.text.data(), qsizetype(w.text.size())), &w.sortKey);
+                    if (m_words.size() != before)
+                        fresh.push_back(id);
+                    ids.push_back(id);
+                }
+                m_bookIds[size_t(n)] = std::move(ids);
+                m_bookRead[size_t(n)] = true;
+            }
+        }
+        if (!m_bookRead[size_t(n)]) {
+            Table *table = m_catalogue.table(n);
+            if (!table)
+                continue;
             std::vector<std::uint32_t> ids;
             ids.reserve(size_t(records));
             try {

@@ -54,9 +54,12 @@ public:
     double lastSortMilliseconds() const { return m_sortMs; }
 
 private:
-    std::uint32_t intern(const QString &word);
+    std::uint32_t intern(const QString &word, const std::string *sortKey = nullptr);
     void placeNewWords();
+    void placeByCollator(std::vector<std::uint32_t> &fresh);
+    void placeBySortKeys(std::vector<std::vector<std::uint32_t>> &freshByBook);
     std::u16string_view folded(std::uint32_t id) const;
+    std::string_view sortKey(std::uint32_t id) const;
     int minRow(std::size_t lo, std::size_t hi) const;
 
     const Catalogue &m_catalogue;
@@ -70,6 +73,13 @@ private:
     std::vector<std::uint32_t> m_byCollation;
     std::vector<std::uint32_t> m_byFold;
     std::size_t m_placed = 0; // ids below this are in both orders
+    // Collation sort keys of the words that came from a book's headword index (empty for the
+    // others), and how many words have none. With a key for every word, new words are merged
+    // into dictionary order by their keys, in the order their indexes give them.
+    std::string m_sortKeyPool;
+    std::vector<std::uint32_t> m_sortKeyStart; // m_words.size() + 1 offsets into m_sortKeyPool
+    std::size_t m_unkeyed = 0;
+    std::vector<std::vector<std::uint32_t>> m_freshByBook; // new ids, each book's in its order
     int m_sorts = 0;
     double m_sortMs = 0;
 

@@ -283,6 +283,9 @@ void DictionaryPane::message(QMessageBox::Icon icon, const QString &text)
 bool DictionaryPane::LoadBooks(const QString &booksPath, const Catalogue::StateReader &states)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Books without a headword index are read as they are and indexed after the start (below),
+    // so that the first start takes no longer than one without indexes.
+    m_catalogue->setIndexingOnLoad(false);
     const Catalogue::LoadResult result = m_catalogue->load(booksPath, states);
     QApplication::restoreOverrideCursor();
 
@@ -321,6 +324,9 @@ bool DictionaryPane::LoadBooks(const QString &booksPath, const Catalogue::StateR
     if (!result.skipped.isEmpty())
         Q_EMIT booksSkipped(books::SkippedBooksMessage(result.skipped));
     LoadList();
+    if (const auto &unindexed = m_catalogue->unindexedBooks(); !unindexed.empty())
+        QThreadPool::globalInstance()->start(
+            [unindexed] { books::writeHeadwordIndexes(unindexed); });
     return true;
 }
 

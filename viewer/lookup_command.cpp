@@ -139,6 +139,7 @@ int loadCommandCatalogue(books::Catalogue &catalogue, const QString &command)
 {
     const QString booksPath = platform::BooksPath();
     const platform::SettingsStore settings;
+    catalogue.setIcons(false);
     const books::Catalogue::LoadResult loaded =
         catalogue.load(booksPath, [&settings](const QString &path) -> std::optional<int> {
             return settings.readInt(platform::BooksSection, path, 1);

@@ -74,8 +74,10 @@ inline QStringList articleSentences(const QStringList &sourceFiles)
 
 // Writes the library into dir. With sentences, every article is its headword and two to four
 // sentences drawn from them (about 250 characters, words in all their forms); without, every
-// article is "Толкование.". The headwords are the same either way.
-inline void writeLibrary(const QString &dir, const QStringList &sentences)
+// article is "Толкование.". The headwords are the same either way, and every book also has the
+// headwords `everywhere` (none unless given).
+inline void writeLibrary(const QString &dir, const QStringList &sentences,
+                         const QStringList &everywhere = {})
 {
     std::mt19937 rng(7);
     std::mt19937 texts(11); // apart, so that the headwords do not depend on the texts
@@ -108,6 +110,7 @@ inline void writeLibrary(const QString &dir, const QStringList &sentences)
                 words << w;
             }
         }
+        words << everywhere;
         for (const QString &w : words) {
             QString text = QStringLiteral("Толкование.");
             if (!sentences.isEmpty()) {

@@ -76,6 +76,14 @@ using Value = std::variant<std::monostate, bool, std::int64_t, float, double, Cu
 
 class Table;
 
+// Where a row is stored: its data page and its slot there. Stable while the file is unchanged.
+struct RowLocation
+{
+    std::uint32_t page = 0;
+    std::uint16_t slot = 0;
+    friend bool operator==(const RowLocation &, const RowLocation &) = default;
+};
+
 class Database
 {
 public:
@@ -104,6 +112,9 @@ public:
     virtual std::vector<std::string> tableNames() const = 0;
     // Throws JetError when the table does not exist or its definition is damaged.
     virtual std::unique_ptr<Table> openTable(const std::string &name) const = 0;
+    // The same table without listing its rows (none of its data pages is read here): the cursor
+    // reaches rows only through moveTo(), recordCount() is 0 and moveFirst() leaves it at eof.
+    virtual std::unique_ptr<Table> openTableByLocation(const std::string &name) const = 0;
 };
 
 // A cursor over one table's rows in physical order (data pages in order, rows in slot order,
@@ -118,6 +129,12 @@ public:
     virtual void moveFirst() = 0;
     virtual void moveNext() = 0;
     virtual bool eof() const = 0;
+
+    // The current record's location; throws JetError when there is no current record.
+    virtual RowLocation location() const = 0;
+    // Makes the row stored at `where` the current record. Throws JetError, leaving the cursor at
+    // eof, when that page is not a data page of this table or holds no live row at that slot.
+    virtual void moveTo(RowLocation where) = 0;
 
     // Makes the named column the current index: the engine builds its own in-memory index of
     // that column's values (the file's index pages are not read). Throws JetError when the

@@ -364,7 +364,8 @@ struct TableData
     std::vector<ColumnDef> defs;
     std::vector<Column> columns;
     std::uint16_t varColumnCount = 0;
-    std::vector<RowRef> rows;
+    std::uint32_t tdefPage = 0;
+    std::vector<RowRef> rows; // empty when the table reads rows only by their location
 };
 
 // Reads the (possibly multi-page) table definition starting at `firstPage`.
@@ -450,12 +451,36 @@ std::vector<std::uint32_t> readUsageMap(const File &file, std::uint32_t pointer)
     return pages;
 }
 
+// A row of a data page by its slot, a moved row followed to where its bytes are; std::nullopt for
+// a deleted slot.
+std::optional<RowRef> liveRow(const File &f, const std::uint8_t *pg, std::uint32_t number,
+                              std::uint16_t count, unsigned slot)
+{
+    const std::uint16_t raw = le16(pg + kDataRowTableOffset + 2 * slot);
+    if (raw & kRowDeleted) {
+        return std::nullopt;
+    }
+    const auto [start, end] = f.rowBounds(pg, number, count, slot);
+    if (raw & kRowLookup) {
+        if (end - start < 4) {
+            f.fail("страница " + std::to_string(number) + ", строка " + std::to_string(slot) +
+                   ": указатель перенесённой строки обрывается");
+        }
+        const std::uint32_t pointer = le32(pg + start);
+        const File::Row moved = f.rowAt(pointer, "перенесённая строка");
+        return RowRef{pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF), moved.start,
+                      moved.end};
+    }
+    return RowRef{number, static_cast<std::uint16_t>(slot), start, end};
+}
+
 std::shared_ptr<TableData> loadTable(std::shared_ptr<const File> file, std::string name,
-                                     std::uint32_t tdefPage)
+                                     std::uint32_t tdefPage, bool listRows = true)
 {
     auto table = std::make_shared<TableData>();
     table->file = file;
     table->name = std::move(name);
+    table->tdefPage = tdefPage;
     const File &f = *file;
     const std::vector<std::uint8_t> def = readDefinitionPages(f, tdefPage);
     auto need = [&](std::size_t end) {
@@ -505,6 +530,9 @@ std::shared_ptr<TableData> loadTable(std::shared_ptr<const File> file, std::stri
         table->columns.push_back(c.column);
     }
 
+    if (!listRows) {
+        return table;
+    }
     // Rows: data pages of this table in page order, rows in slot order. A row moved to an
     // overflow page is found through its pointer and listed where its bytes are.
     const std::vector<std::uint32_t> pages = readUsageMap(f, usedPages);
@@ -516,22 +544,8 @@ std::shared_ptr<TableData> loadTable(std::shared_ptr<const File> file, std::stri
         }
         const std::uint16_t count = f.rowCount(pg, number);
         for (unsigned slot = 0; slot < count; ++slot) {
-            const std::uint16_t raw = le16(pg + kDataRowTableOffset + 2 * slot);
-            if (raw & kRowDeleted) {
-                continue;
-            }
-            const auto [start, end] = f.rowBounds(pg, number, count, slot);
-            if (raw & kRowLookup) {
-                if (end - start < 4) {
-                    f.fail("страница " + std::to_string(number) + ", строка " +
-                           std::to_string(slot) + ": указатель перенесённой строки обрывается");
-                }
-                const std::uint32_t pointer = le32(pg + start);
-                const File::Row moved = f.rowAt(pointer, "перенесённая строка");
-                table->rows.push_back({pointer >> 8, static_cast<std::uint16_t>(pointer & 0xFF),
-                                       moved.start, moved.end});
-            } else {
-                table->rows.push_back({number, static_cast<std::uint16_t>(slot), start, end});
+            if (const std::optional<RowRef> row = liveRow(f, pg, number, count, slot)) {
+                table->rows.push_back(*row);
             }
         }
     }
@@ -839,14 +853,52 @@ public:
     {
         m_pos = 0;
         m_noMatch = false;
+        m_located.reset();
     }
     void moveNext() override
     {
-        if (m_pos < m_data->rows.size()) {
+        if (m_located) {
+            m_located.reset();
+            m_pos = m_data->rows.size();
+        } else if (m_pos < m_data->rows.size()) {
             ++m_pos;
         }
     }
-    bool eof() const override { return m_pos >= m_data->rows.size(); }
+    bool eof() const override { return !m_located && m_pos >= m_data->rows.size(); }
+
+    RowLocation location() const override
+    {
+        if (eof()) {
+            m_data->file->fail("таблица «" + m_data->name + "»: нет текущей записи");
+        }
+        const RowRef &ref = current();
+        return {ref.page, ref.slot};
+    }
+
+    void moveTo(RowLocation where) override
+    {
+        m_located.reset();
+        m_pos = m_data->rows.size();
+        const File &f = *m_data->file;
+        const std::string place = "таблица «" + m_data->name + "», страница " +
+                                  std::to_string(where.page) + ", строка " +
+                                  std::to_string(where.slot);
+        const PageRef ref = f.page(where.page);
+        const std::uint8_t *pg = ref.get();
+        if (pg[0] != kPageData || le32(pg + kDataOwnerOffset) != m_data->tdefPage) {
+            f.fail(place + ": не страница данных этой таблицы");
+        }
+        const std::uint16_t count = f.rowCount(pg, where.page);
+        if (where.slot >= count) {
+            f.fail(place + ": нет такой строки");
+        }
+        const std::optional<RowRef> row = liveRow(f, pg, where.page, count, where.slot);
+        if (!row) {
+            f.fail(place + ": строка удалена");
+        }
+        m_located = *row;
+        m_noMatch = false;
+    }
 
     void setCurrentIndex(const std::string &column) override
     {
@@ -900,6 +952,7 @@ public:
         const auto it =
             std::lower_bound(m_index.begin(), m_index.end(), wanted,
                              [this](const Entry &e, std::u16string_view w) { return key(e) < w; });
+        m_located.reset();
         if (it != m_index.end() && key(*it) == wanted) {
             m_pos = it->row;
             m_noMatch = false;
@@ -916,7 +969,7 @@ public:
         if (eof()) {
             m_data->file->fail("таблица «" + m_data->name + "»: нет текущей записи");
         }
-        const RowRef &ref = m_data->rows[m_pos];
+        const RowRef &ref = current();
         return decodeValue(*m_data, *c, RowView(*m_data, ref), ref);
     }
 
@@ -940,6 +993,8 @@ private:
         std::uint32_t row;
     };
 
+    const RowRef &current() const { return m_located ? *m_located : m_data->rows[m_pos]; }
+
     std::u16string_view key(const Entry &e) const
     {
         return std::u16string_view(m_keys).substr(e.offset, e.length);
@@ -958,6 +1013,7 @@ private:
     std::size_t m_pos = 0;
     bool m_noMatch = false;
     bool m_hasIndex = false;
+    std::optional<RowRef> m_located; // the row moveTo() found, outside the listed rows
     std::vector<Entry> m_index;
     std::u16string m_keys;
 };
@@ -1030,6 +1086,20 @@ public:
 
     std::unique_ptr<Table> openTable(const std::string &name) const override
     {
+        const CatalogueEntry &entry = tableEntry(name);
+        return std::make_unique<TableImpl>(loadTable(m_file, entry.name, entry.tdefPage));
+    }
+
+    std::unique_ptr<Table> openTableByLocation(const std::string &name) const override
+    {
+        const CatalogueEntry &entry = tableEntry(name);
+        return std::make_unique<TableImpl>(loadTable(m_file, entry.name, entry.tdefPage, false));
+    }
+
+private:
+    // The table of that name, else of that name ignoring letter case; fails when there is none.
+    const CatalogueEntry &tableEntry(const std::string &name) const
+    {
         const CatalogueEntry *entry = nullptr;
         for (const auto &t : m_tables) {
             if (t.name == name) {
@@ -1053,10 +1123,9 @@ public:
         if (!entry) {
             m_file->fail("нет таблицы «" + name + "»");
         }
-        return std::make_unique<TableImpl>(loadTable(m_file, entry->name, entry->tdefPage));
+        return *entry;
     }
 
-private:
     std::shared_ptr<const File> m_file;
     std::vector<CatalogueEntry> m_tables;
 };

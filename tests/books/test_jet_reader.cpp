@@ -335,6 +335,43 @@ TEST(JetReader, SeekIgnoresCaseKeepsYoAndFindsTheFirstMatch)
     EXPECT_EQ(std::get<std::int64_t>(table->value("ID")), 6);
 }
 
+TEST(JetReader, RowsAreReachedByTheirLocationWithoutListingTheTable)
+{
+    const auto f = makeFixture(seekRows());
+    const auto db = Database::fromBytes(f.bytes, "fixture.book");
+    auto listed = db->openTable("Table1");
+    std::vector<std::pair<RowLocation, std::int64_t>> rows;
+    for (listed->moveFirst(); !listed->eof(); listed->moveNext())
+        rows.push_back({listed->location(), std::get<std::int64_t>(listed->value("ID"))});
+    EXPECT_THROW(listed->location(), JetError); // past the end
+
+    auto located = db->openTableByLocation("TABLE1");
+    EXPECT_EQ(located->recordCount(), 0);
+    located->moveFirst();
+    EXPECT_TRUE(located->eof());
+    for (const auto &[where, id] : rows) {
+        located->moveTo(where);
+        ASSERT_FALSE(located->eof());
+        EXPECT_EQ(std::get<std::int64_t>(located->value("ID")), id);
+        EXPECT_EQ(located->location(), where);
+    }
+    located->moveNext();
+    EXPECT_TRUE(located->eof());
+
+    // A location that is not a live row of this table: an error, and no current record.
+    const RowLocation last = rows.back().first;
+    for (const RowLocation bad : {RowLocation{last.page, std::uint16_t(last.slot + 200)},
+                                  RowLocation{0, 0}, RowLocation{2, 0}, RowLocation{100000, 0}}) {
+        located->moveTo(rows.front().first);
+        EXPECT_THROW(located->moveTo(bad), JetError) << bad.page << ":" << bad.slot;
+        EXPECT_TRUE(located->eof());
+    }
+    // The catalogue's rows are not this table's, though they are data rows.
+    auto catalogue = db->openTable("MSysObjects");
+    catalogue->moveFirst();
+    EXPECT_THROW(located->moveTo(catalogue->location()), JetError);
+}
+
 // Unicode's simple case folding in every script, a code point at a time: ё and е stay apart,
 // Cherokee folds to its capitals (as Unicode has it), supplementary-plane letters fold as
 // wholes, and an unpaired surrogate is left alone.

@@ -1,0 +1,442 @@
+#include "books/headword_index.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kelmor::books {
+
+namespace {
+
+// Header field offsets.
+constexpr std::size_t kVersionAt = 8;
+constexpr std::size_t kKeyBytesAt = 12;
+constexpr std::size_t kRecordCountAt = 16;
+constexpr std::size_t kSeekCountAt = 24;
+constexpr std::size_t kBlockCountAt = 28;
+constexpr std::size_t kWordCountAt = 32;
+constexpr std::size_t kDirectoryBytesAt = 40;
+constexpr std::size_t kBlocksBytesAt = 48;
+constexpr std::size_t kWordsBytesAt = 56;
+constexpr std::size_t kDirectoryChecksumAt = 64;
+constexpr std::size_t kWordsChecksumAt = 72;
+constexpr std::size_t kHeaderChecksumAt = 80;
+
+constexpr std::uint32_t kMaxKeyBytes = 1 << 16;
+constexpr std::size_t kMinDirectoryEntry = 8 + 4 + 4 + 8 + 2;
+constexpr std::size_t kMinSeekEntry = 2 + 4 + 2;
+constexpr std::size_t kMinWordEntry = 2 + 2;
+
+[[noreturn]] void damaged(const std::string &what)
+{
+    throw HeadwordIndexError("индекс слов повреждён: " + what);
+}
+
+void put16(std::string &out, std::uint32_t v)
+{
+    out.push_back(char(v & 0xFF));
+    out.push_back(char((v >> 8) & 0xFF));
+}
+void put32(std::string &out, std::uint32_t v)
+{
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+void put64(std::string &out, std::uint64_t v)
+{
+    put32(out, std::uint32_t(v & 0xFFFFFFFFu));
+    put32(out, std::uint32_t(v >> 32));
+}
+void set64(std::string &out, std::size_t at, std::uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        out[at + std::size_t(i)] = char((v >> (8 * i)) & 0xFF);
+}
+void putUnits(std::string &out, std::u16string_view text)
+{
+    put16(out, std::uint32_t(text.size()));
+    const std::size_t at = out.size();
+    out.resize(at + 2 * text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out[at + 2 * i] = char(text[i] & 0xFF);
+        out[at + 2 * i + 1] = char(text[i] >> 8);
+    }
+}
+
+// Reads little-endian values from bytes, failing on any read past their end.
+class Cursor
+{
+public:
+    explicit Cursor(std::string_view bytes)
+        : m_bytes(bytes)
+    {
+    }
+    bool atEnd() const { return m_pos == m_bytes.size(); }
+    std::uint64_t number(int width)
+    {
+        need(std::size_t(width));
+        std::uint64_t v = 0;
+        for (int i = 0; i < width; ++i)
+            v |= std::uint64_t(std::uint8_t(m_bytes[m_pos + std::size_t(i)])) << (8 * i);
+        m_pos += std::size_t(width);
+        return v;
+    }
+    std::u16string units()
+    {
+        const std::size_t n = number(2);
+        need(2 * n);
+        std::u16string out(n, u'\0');
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = char16_t(std::uint8_t(m_bytes[m_pos + 2 * i]) |
+                              (std::uint8_t(m_bytes[m_pos + 2 * i + 1]) << 8));
+        m_pos += 2 * n;
+        return out;
+    }
+    // n UTF-16 units appended to out.
+    void appendUnits(std::size_t n, std::u16string &out)
+    {
+        need(2 * n);
+        const std::size_t at = out.size();
+        out.resize(at + n);
+        for (std::size_t i = 0; i < n; ++i)
+            out[at + i] = char16_t(std::uint8_t(m_bytes[m_pos + 2 * i]) |
+                                   (std::uint8_t(m_bytes[m_pos + 2 * i + 1]) << 8));
+        m_pos += 2 * n;
+    }
+    std::string bytes()
+    {
+        const std::size_t n = number(2);
+        need(n);
+        std::string out(m_bytes.substr(m_pos, n));
+        m_pos += n;
+        return out;
+    }
+
+private:
+    void need(std::size_t n) const
+    {
+        if (n > m_bytes.size() - m_pos)
+            damaged("запись обрывается");
+    }
+    std::string_view m_bytes;
+    std::size_t m_pos = 0;
+};
+
+bool wordBefore(const IndexedHeadword &a, const IndexedHeadword &b)
+{
+    return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.text < b.text;
+}
+
+} // namespace
+
+std::uint64_t headwordIndexChecksum(std::string_view bytes, std::uint64_t seed)
+{
+    // FNV-1a over 64-bit little-endian words (the tail padded with zeros), with a final mix.
+    constexpr std::uint64_t kPrime = 0x100000001b3ull;
+    std::uint64_t h = 0xcbf29ce484222325ull ^ seed ^ bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word = 0;
+        for (int k = 0; k < 8; ++k)
+            word |= std::uint64_t(std::uint8_t(bytes[i + std::size_t(k)])) << (8 * k);
+        h = (h ^ word) * kPrime;
+        h ^= h >> 32;
+    }
+    std::uint64_t tail = 0;
+    for (int k = 0; i + std::size_t(k) < bytes.size(); ++k)
+        tail |= std::uint64_t(std::uint8_t(bytes[i + std::size_t(k)])) << (8 * k);
+    h = (h ^ tail) * kPrime;
+    return h ^ (h >> 29);
+}
+
+std::optional<std::string> encodeHeadwordIndex(const HeadwordIndexContent &content)
+{
+    if (content.bookKey.size() > kMaxKeyBytes || content.recordCount < 0 ||
+        content.seeks.size() > 0xFFFFFFFFu || content.words.size() > 0xFFFFFFFFu)
+        return std::nullopt;
+    for (std::size_t i = 0; i < content.seeks.size(); ++i) {
+        if (content.seeks[i].folded.size() > 0xFFFF ||
+            (i > 0 && !(content.seeks[i - 1].folded < content.seeks[i].folded)))
+            return std::nullopt;
+    }
+    for (std::size_t i = 0; i < content.words.size(); ++i) {
+        const IndexedHeadword &w = content.words[i];
+        if (w.text.size() > 0xFFFF || w.sortKey.size() > 0xFFFF ||
+            (i > 0 && !wordBefore(content.words[i - 1], w)))
+            return std::nullopt;
+    }
+
+    std::string directory, blocks, words;
+    std::uint32_t blockCount = 0;
+    for (std::size_t first = 0; first < content.seeks.size(); first += kBlockEntries) {
+        const std::size_t end = std::min(content.seeks.size(), first + kBlockEntries);
+        std::string block;
+        for (std::size_t i = first; i < end; ++i) {
+            putUnits(block, content.seeks[i].folded);
+            put32(block, content.seeks[i].location.page);
+            put16(block, content.seeks[i].location.slot);
+        }
+        put64(directory, blocks.size());
+        put32(directory, std::uint32_t(block.size()));
+        put32(directory, std::uint32_t(end - first));
+        put64(directory, headwordIndexChecksum(block));
+        putUnits(directory, content.seeks[first].folded);
+        blocks += block;
+        ++blockCount;
+    }
+    for (const IndexedHeadword &w : content.words) {
+        putUnits(words, w.text);
+        put16(words, std::uint32_t(w.sortKey.size()));
+        words += w.sortKey;
+    }
+
+    std::string out(kHeadwordIndexMagic);
+    put32(out, kHeadwordIndexVersion);
+    put32(out, std::uint32_t(content.bookKey.size()));
+    put64(out, std::uint64_t(content.recordCount));
+    put32(out, std::uint32_t(content.seeks.size()));
+    put32(out, blockCount);
+    put32(out, std::uint32_t(content.words.size()));
+    put32(out, 0);
+    put64(out, directory.size());
+    put64(out, blocks.size());
+    put64(out, words.size());
+    put64(out, headwordIndexChecksum(directory, headwordIndexChecksum(content.bookKey)));
+    put64(out, headwordIndexChecksum(words));
+    put64(out, 0);
+    set64(out, kHeaderChecksumAt,
+          headwordIndexChecksum(std::string_view(out).substr(0, kHeaderChecksumAt)));
+    out += content.bookKey;
+    out += directory;
+    out += blocks;
+    out += words;
+    return out;
+}
+
+// The bytes of the file: read with pread() from an open file, or from memory.
+class HeadwordIndex::Source
+{
+public:
+    explicit Source(std::string bytes)
+        : m_memory(std::move(bytes))
+        , m_size(m_memory.size())
+    {
+    }
+    Source(int fd, std::uint64_t size)
+        : m_fd(fd)
+        , m_size(size)
+    {
+    }
+    ~Source()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
+
+    std::uint64_t size() const { return m_size; }
+    // length bytes at offset, which the caller checked against size().
+    std::string read(std::uint64_t offset, std::size_t length) const
+    {
+        if (m_fd < 0)
+            return m_memory.substr(std::size_t(offset), length);
+        std::string out(length, '\0');
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t n = ::pread(m_fd, out.data() + done, length - done, off_t(offset + done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw HeadwordIndexError("индекс слов не читается");
+            done += std::size_t(n);
+        }
+        return out;
+    }
+
+private:
+    int m_fd = -1;
+    std::string m_memory;
+    std::uint64_t m_size = 0;
+};
+
+std::unique_ptr<HeadwordIndex> HeadwordIndex::open(const std::string &path,
+                                                   std::string_view expectedKey)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto source = std::make_unique<Source>(fd, std::uint64_t(st.st_size));
+    return std::unique_ptr<HeadwordIndex>(new HeadwordIndex(std::move(source), expectedKey, true));
+}
+
+std::unique_ptr<HeadwordIndex>
+HeadwordIndex::fromBytes(std::string bytes, std::string_view expectedKey, bool verifyChecksums)
+{
+    return std::unique_ptr<HeadwordIndex>(new HeadwordIndex(
+        std::make_unique<Source>(std::move(bytes)), expectedKey, verifyChecksums));
+}
+
+void HeadwordIndex::verify(std::uint64_t expected, std::uint64_t actual, const char *what) const
+{
+    if (m_verifyChecksums && expected != actual)
+        damaged(std::string(what) + " (контрольная сумма)");
+}
+
+HeadwordIndex::~HeadwordIndex() = default;
+
+std::string HeadwordIndex::section(std::uint64_t offset, std::uint64_t length) const
+{
+    if (offset > m_source->size() || length > m_source->size() - offset)
+        damaged("раздел за концом файла");
+    return m_source->read(offset, std::size_t(length));
+}
+
+HeadwordIndex::HeadwordIndex(std::unique_ptr<Source> source, std::string_view expectedKey,
+                             bool verifyChecksums)
+    : m_source(std::move(source))
+    , m_verifyChecksums(verifyChecksums)
+{
+    if (m_source->size() < kHeaderSize)
+        damaged("файл короче заголовка");
+    const std::string header = m_source->read(0, kHeaderSize);
+    if (std::string_view(header).substr(0, kHeadwordIndexMagic.size()) != kHeadwordIndexMagic)
+        throw HeadwordIndexError("это не индекс слов Kelmor");
+    Cursor at(std::string_view(header).substr(kVersionAt));
+    if (at.number(4) != kHeadwordIndexVersion)
+        throw HeadwordIndexError("индекс слов другой версии");
+    Cursor check(std::string_view(header).substr(kHeaderChecksumAt));
+    verify(check.number(8),
+           headwordIndexChecksum(std::string_view(header).substr(0, kHeaderChecksumAt)),
+           "заголовок");
+
+    const auto field = [&](std::size_t offset, int width) {
+        Cursor c(std::string_view(header).substr(offset));
+        return c.number(width);
+    };
+    const std::uint64_t keyBytes = field(kKeyBytesAt, 4);
+    const std::uint64_t records = field(kRecordCountAt, 8);
+    const std::uint64_t seekCount = field(kSeekCountAt, 4);
+    const std::uint64_t blockCount = field(kBlockCountAt, 4);
+    const std::uint64_t wordCount = field(kWordCountAt, 4);
+    const std::uint64_t directoryBytes = field(kDirectoryBytesAt, 8);
+    const std::uint64_t blocksBytes = field(kBlocksBytesAt, 8);
+    const std::uint64_t wordsBytes = field(kWordsBytesAt, 8);
+    const std::uint64_t directoryChecksum = field(kDirectoryChecksumAt, 8);
+    m_wordsChecksum = field(kWordsChecksumAt, 8);
+
+    // The sections fill the file exactly; counts fit the sizes, so nothing is allocated beyond
+    // what the file holds.
+    const std::uint64_t size = m_source->size() - kHeaderSize;
+    if (keyBytes > kMaxKeyBytes || directoryBytes > size || blocksBytes > size ||
+        wordsBytes > size || keyBytes + directoryBytes + blocksBytes + wordsBytes != size)
+        damaged("размеры разделов не сходятся с размером файла");
+    if (records > std::uint64_t(INT64_MAX) || blockCount * kMinDirectoryEntry > directoryBytes ||
+        seekCount * kMinSeekEntry > blocksBytes || wordCount * kMinWordEntry > wordsBytes ||
+        seekCount > blockCount * kBlockEntries || blockCount > seekCount)
+        damaged("число записей не сходится с размерами разделов");
+
+    const std::string key = section(kHeaderSize, keyBytes);
+    if (key != expectedKey)
+        throw HeadwordIndexError("индекс слов другого файла сонника");
+    const std::string directory = section(kHeaderSize + keyBytes, directoryBytes);
+    verify(directoryChecksum, headwordIndexChecksum(directory, headwordIndexChecksum(key)),
+           "каталог блоков");
+
+    m_recordCount = std::int64_t(records);
+    m_seekCount = std::size_t(seekCount);
+    m_wordCount = std::size_t(wordCount);
+    m_blocksStart = kHeaderSize + keyBytes + directoryBytes;
+    m_wordsStart = m_blocksStart + blocksBytes;
+    m_wordsLength = wordsBytes;
+
+    Cursor dir(directory);
+    m_blocks.reserve(std::size_t(blockCount));
+    std::uint64_t expectedOffset = 0;
+    std::uint64_t entries = 0;
+    for (std::uint64_t b = 0; b < blockCount; ++b) {
+        Block block;
+        block.offset = dir.number(8);
+        block.length = std::uint32_t(dir.number(4));
+        block.entries = std::uint32_t(dir.number(4));
+        block.checksum = dir.number(8);
+        block.firstKey = dir.units();
+        if (block.offset != expectedOffset || block.length > blocksBytes - block.offset ||
+            block.entries == 0 || block.entries > kBlockEntries ||
+            (!m_blocks.empty() && !(m_blocks.back().firstKey < block.firstKey)))
+            damaged("каталог блоков");
+        expectedOffset += block.length;
+        entries += block.entries;
+        m_blocks.push_back(std::move(block));
+    }
+    if (!dir.atEnd() || expectedOffset != blocksBytes || entries != seekCount)
+        damaged("каталог блоков");
+}
+
+std::optional<RowLocation> HeadwordIndex::seek(std::u16string_view folded) const
+{
+    // The last block whose first key is not after the word.
+    const auto after = std::upper_bound(
+        m_blocks.begin(), m_blocks.end(), folded,
+        [](std::u16string_view w, const Block &b) { return w < std::u16string_view(b.firstKey); });
+    if (after == m_blocks.begin())
+        return std::nullopt;
+    const Block &block = *(after - 1);
+    const std::string bytes = section(m_blocksStart + block.offset, block.length);
+    verify(block.checksum, headwordIndexChecksum(bytes), "блок слов");
+    // The entries in order up to the word's place, each checked to follow the one before.
+    Cursor c(bytes);
+    std::u16string key, previous;
+    for (std::uint32_t i = 0; i < block.entries; ++i) {
+        key.clear();
+        c.appendUnits(c.number(2), key);
+        RowLocation where;
+        where.page = std::uint32_t(c.number(4));
+        where.slot = std::uint16_t(c.number(2));
+        if (i == 0 ? key != block.firstKey : !(previous < key))
+            damaged("порядок слов в блоке");
+        if (after != m_blocks.end() && !(key < after->firstKey))
+            damaged("порядок блоков");
+        if (key == folded)
+            return where;
+        if (folded < key)
+            return std::nullopt;
+        key.swap(previous);
+    }
+    if (!c.atEnd())
+        damaged("блок слов длиннее записей");
+    return std::nullopt;
+}
+
+std::vector<IndexedHeadword> HeadwordIndex::words() const
+{
+    const std::string bytes = section(m_wordsStart, m_wordsLength);
+    verify(m_wordsChecksum, headwordIndexChecksum(bytes), "список слов");
+    Cursor c(bytes);
+    std::vector<IndexedHeadword> out;
+    out.reserve(m_wordCount);
+    for (std::size_t i = 0; i < m_wordCount; ++i) {
+        IndexedHeadword w;
+        w.text = c.units();
+        w.sortKey = c.bytes();
+        if (!out.empty() && !wordBefore(out.back(), w))
+            damaged("порядок списка слов");
+        out.push_back(std::move(w));
+    }
+    if (!c.atEnd())
+        damaged("список слов длиннее записей");
+    return out;
+}
+
+} // namespace kelmor::books
