@@ -603,8 +603,10 @@ TEST(JetReaderDeathTest, BookChangedOnDiskAfterOpeningNeverCrashesTheReader)
                 }
             }
             // With a small cache most articles need the file again, so the change is seen.
-            std::exit(c.outcome == Outcome::SameOrError && c.cachePages < 10 && errors == 0 ? 4
-                                                                                            : 0);
+            const int status =
+                c.outcome == Outcome::SameOrError && c.cachePages < 10 && errors == 0 ? 4 : 0;
+            dir.removeIfMadeHere();
+            std::exit(status);
         };
         EXPECT_EXIT(check(), ::testing::ExitedWithCode(0), "") << c.what;
     }

@@ -22,6 +22,8 @@
 #include <optional>
 #include <string>
 
+#include <unistd.h>
+
 namespace kelmor::testing {
 
 inline std::u16string u16(const QString &s)
@@ -68,6 +70,14 @@ public:
     {
         Q_ASSERT(m_dir.isValid());
         QDir().mkpath(path());
+    }
+    // For a death test's child, which ends with exit() and never runs the destructor: removes
+    // the folder when this process made it (a child re-run from the start, as the threadsafe
+    // style does), never the parent's (a forked child shares it).
+    void removeIfMadeHere()
+    {
+        if (m_owner == ::getpid())
+            m_dir.remove();
     }
     // The temporary folder holding everything.
     QString root() const { return m_dir.path(); }
@@ -119,6 +129,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    pid_t m_owner = ::getpid();
 };
 
 } // namespace kelmor::testing

@@ -24,6 +24,15 @@ public:
         std::filesystem::create_directories(m_path);
     }
     ~ScratchDir() { std::filesystem::remove_all(m_path); }
+
+    // For a death test's child, which ends with exit() and never runs the destructor: removes
+    // the folder when this process made it (a child re-run from the start, as the threadsafe
+    // style does), never the parent's (a forked child shares it).
+    void removeIfMadeHere() const
+    {
+        if (m_owner == ::getpid())
+            std::filesystem::remove_all(m_path);
+    }
     ScratchDir(const ScratchDir &) = delete;
     ScratchDir &operator=(const ScratchDir &) = delete;
 
@@ -33,6 +42,7 @@ public:
 
 private:
     std::filesystem::path m_path;
+    pid_t m_owner = ::getpid();
 };
 
 } // namespace kelmor::testing

@@ -93,6 +93,7 @@ TEST(CatalogueBooksDeathTest, BookChangedOnDiskShowsAnErrorSectionAndTheOthersSt
                             text.contains(QStringLiteral("& Третий:§\r\nНачало толкования."));
             if (!ok)
                 std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+            folder.removeIfMadeHere();
             std::exit(ok ? 0 : 4);
         };
         EXPECT_EXIT(check(), ::testing::ExitedWithCode(0), "") << c.what;
