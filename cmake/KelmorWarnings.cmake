@@ -21,15 +21,20 @@ endfunction()
 # QT: the test main creates a QApplication first (widgets, pixmaps, clipboard).
 function(kelmor_gtest name)
     cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES})
+    add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/test_environment.cpp)
     kelmor_target(${name})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_compile_definitions(${name} PRIVATE
+        KELMOR_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+        KELMOR_TEST_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared")
     if(ARG_QT)
         target_link_libraries(${name} PRIVATE ${ARG_LIBS} kelmor_qt_gtest_main GTest::gtest)
     else()
         target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
     endif()
+    # One variable only: the discovered tests' properties are written as a list, so a second
+    # "NAME=value" would become a property of its own. The test environment fills in the rest.
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KELMOR_SOURCE_DIR=${PROJECT_SOURCE_DIR};KELMOR_SHARED_DIR=${PROJECT_SOURCE_DIR}/../shared")
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
