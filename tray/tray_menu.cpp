@@ -411,6 +411,7 @@ bool TrayMenu::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::WindowActivate:
+        qCInfo(lcTray) << "popup has the keyboard";
         activated();
         break;
     case QEvent::WindowDeactivate:

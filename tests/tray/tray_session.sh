@@ -133,7 +133,7 @@ kelmor_pid=$!
 if [ "$mode" = xembed ]; then
     # In tray mode the main window is hidden, so the one shown window of Kelmor is the icon,
     # and it sits in the tray at the bottom of the screen.
-    wait_for 150 xdotool search --onlyvisible --class kelmor || fail "no tray icon appeared"
+    wait_for 300 xdotool search --onlyvisible --class kelmor || fail "no tray icon appeared"
     icon=$(xdotool search --onlyvisible --class kelmor | head -n 1)
     eval "$(xdotool getwindowgeometry --shell "$icon")"
     echo "icon: ${WIDTH}x${HEIGHT} at $X,$Y"
@@ -145,7 +145,7 @@ if [ "$mode" = xembed ]; then
     xdotool mousemove --sync "$mx" "$my" click 3
 else
     # The item registers with the watcher, with its icon and the program's title as tooltip.
-    wait_for 150 grep -q "^item " "$work/watcher.log" || fail "no StatusNotifier item registered"
+    wait_for 300 grep -q "^item " "$work/watcher.log" || fail "no StatusNotifier item registered"
     item=$(sed -n 's/^item //p' "$work/watcher.log" | head -n 1)
     echo "item: $item"
     get() {
@@ -182,20 +182,22 @@ else
             --method com.canonical.dbusmenu.Event "$id" clicked "<0>" 0 >/dev/null
     fi
 fi
-wait_for 50 xdotool search --onlyvisible --name "Быстрый поиск" || fail "no popup opened"
+wait_for 150 xdotool search --onlyvisible --name "Быстрый поиск" || fail "no popup opened"
 popup=$(xdotool search --onlyvisible --name "Быстрый поиск" | head -n 1)
 eval "$(xdotool getwindowgeometry --shell "$popup")"
 echo "popup: ${WIDTH}x${HEIGHT} at $X,$Y, mouse at $mx,$my"
 [ $((X + WIDTH)) -eq "$mx" ] && [ $((Y + HEIGHT)) -eq "$my" ] ||
     fail "the popup's bottom-right corner is not at the mouse"
-# 3. Typing completes the word from the list.
+# 3. Typing completes the word from the list, once the popup's field has the keyboard (a
+# loaded machine, or one under the sanitizers, maps the window well before that).
+wait_for 150 grep -q "popup has the keyboard" "$work/kelmor.log" || true
 xdotool type --delay 120 "вод"
-wait_for 30 grep -q "completed вод -> вода" "$work/kelmor.log" || fail "typing did not complete"
+wait_for 150 grep -q "completed вод -> вода" "$work/kelmor.log" || fail "typing did not complete"
 shot 2-popup
 
 # 4. Enter opens the viewer on the word; the popup goes.
 xdotool key Return
-wait_for 50 xdotool search --onlyvisible --name "^Вода$" || fail "Enter did not open the viewer"
+wait_for 150 xdotool search --onlyvisible --name "^Вода$" || fail "Enter did not open the viewer"
 grep -q "Enter on вода -> the viewer" "$work/kelmor.log" || fail "Enter did not ask for the viewer"
 wait_for 30 grep -q "popup closes" "$work/kelmor.log" || true
 if xdotool search --onlyvisible --name "Быстрый поиск" >/dev/null 2>&1; then
