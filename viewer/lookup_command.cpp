@@ -1,6 +1,7 @@
 #include "viewer/lookup_command.h"
 
 #include "books/catalogue.h"
+#include "books/form_cache.h"
 #include "books/word_list_forms.h"
 #include "platform/settings.h"
 #include "viewer/catalogue_books.h"
@@ -112,8 +113,12 @@ int runLookupCommand(const QStringList &args)
     std::optional<std::u16string> document = assembleInterpretation(w, books);
     if (!document) {
         // Not a headword as typed: the headword of its dictionary form ("змеи" → Змея).
-        const auto match =
-            formResolver(catalogue, books::WordForms::systemDictionary())->resolve(word);
+        // A single word through the books' forms indexes (only the typed word is looked up
+        // in the dictionary); a phrase, or books without them, through the whole word list.
+        const std::shared_ptr<books::WordForms> forms = books::WordForms::systemDictionary();
+        books::FormIndexAnswer quick = books::resolveThroughFormIndexes(catalogue, *forms, word);
+        const std::optional<books::FormResolver::Match> match =
+            quick.answered ? std::move(quick.match) : formResolver(catalogue, forms)->resolve(word);
         if (match && match->headword != word) {
             w = match->headword.toStdU16String();
             document = assembleInterpretation(w, books);
