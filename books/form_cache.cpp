@@ -31,26 +31,15 @@ QString fromU16(const std::u16string &text)
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
-// A book's forms index from the cache folder, or built from its headword index and stored;
-// nullptr when the book has none to build from.
-std::unique_ptr<FormIndex> formIndexOf(const Catalogue &catalogue, int n, const WordForms &forms)
+// A book's forms index built from its headword index and stored; nullptr when the book has
+// none to build from.
+std::unique_ptr<FormIndex> buildAndStore(const Catalogue &catalogue, int n, const QString &key,
+                                         const WordForms &forms)
 {
-    const QString bookPath = catalogue.book(n).path;
-    const QString bookKey = platform::bookCacheKey(bookPath);
-    if (bookKey.isEmpty() || !catalogue.isIndexed(n))
-        return nullptr;
-    const QString key = formCacheKey(bookKey, forms);
-    try {
-        if (auto cached =
-                FormIndex::open(QFile::encodeName(formCachePath(bookPath)).toStdString(),
-                                key.toStdString()))
-            return cached;
-    } catch (const HeadwordIndexError &) {
-        // Stale, foreign or damaged: built again below.
-    }
     const std::optional<std::vector<IndexedHeadword>> words = catalogue.indexedHeadwords(n);
     if (!words)
         return nullptr;
+    const QString bookPath = catalogue.book(n).path;
     std::optional<std::string> bytes = encodeFormIndex(buildFormIndex(*words, forms, key));
     if (!bytes)
         return nullptr;
@@ -60,6 +49,21 @@ std::unique_ptr<FormIndex> formIndexOf(const Catalogue &catalogue, int n, const 
     } catch (const HeadwordIndexError &) {
         return nullptr;
     }
+}
+
+// A book's forms index from the cache folder, else built and stored.
+std::unique_ptr<FormIndex> openOrBuild(const Catalogue &catalogue, int n, const QString &key,
+                                       const WordForms &forms)
+{
+    try {
+        if (auto cached = FormIndex::open(
+                QFile::encodeName(formCachePath(catalogue.book(n).path)).toStdString(),
+                key.toStdString()))
+            return cached;
+    } catch (const HeadwordIndexError &) {
+        // Stale, foreign or damaged: built again.
+    }
+    return buildAndStore(catalogue, n, key, forms);
 }
 
 } // namespace
@@ -130,28 +134,47 @@ FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const Word
     if (text.isEmpty())
         return {true, std::nullopt};
     const std::vector<TextWord> parts = splitWords(text);
-    if (parts.size() > 1)
-        return {};
 
-    std::vector<std::unique_ptr<FormIndex>> indexes;
+    // The enabled books' indexes, with each book's number and key.
+    struct Book
+    {
+        int n = 0;
+        QString key;
+        std::unique_ptr<FormIndex> index;
+    };
+    std::vector<Book> books;
     for (int n = 0; n < catalogue.count(); ++n) {
         if (!catalogue.isEnabled(n) || catalogue.book(n).recordCount <= 0)
             continue;
-        std::unique_ptr<FormIndex> index = formIndexOf(catalogue, n, forms);
-        if (!index)
+        const QString bookKey = platform::bookCacheKey(catalogue.book(n).path);
+        if (bookKey.isEmpty() || !catalogue.isIndexed(n))
             return {};
-        indexes.push_back(std::move(index));
+        Book book{n, formCacheKey(bookKey, forms), nullptr};
+        book.index = openOrBuild(catalogue, n, book.key, forms);
+        if (!book.index)
+            return {};
+        books.push_back(std::move(book));
     }
-    // The first headword written so and the first with the key as a form, over the books.
+    // The first headword written so and the first with the key as a form, over the books. A
+    // damaged block is a damaged file: the book's index is built again, and asked again.
     struct Found
     {
         std::optional<IndexedHeadword> exact;
         std::optional<IndexedHeadword> form;
     };
-    const auto findKey = [&indexes](const std::u16string &key) {
+    const auto findKey = [&](const std::u16string &key) {
         Found found;
-        for (const auto &index : indexes) {
-            if (const std::optional<IndexedForm> entry = index->find(key)) {
+        for (Book &book : books) {
+            std::optional<IndexedForm> entry;
+            try {
+                entry = book.index->find(key);
+            } catch (const HeadwordIndexError &) {
+                book.index = buildAndStore(catalogue, book.n, book.key, forms);
+                if (!book.index)
+                    throw;
+                entry = book.index->find(key);
+            }
+            if (entry) {
                 keepFirst(found.exact, entry->exact);
                 keepFirst(found.form, entry->form);
             }
@@ -165,6 +188,8 @@ FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const Word
     try {
         if (const Found written = findKey(foldWord(text)); written.exact)
             return {true, matchOf(*written.exact, QString())};
+        if (parts.size() > 1)
+            return {}; // a phrase matches word by word: the resolver's
         if (parts.empty())
             return {true, std::nullopt};
         const WordKeys word =
@@ -179,7 +204,7 @@ FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const Word
                         matchOf(*headword, k == 0 ? word.word : word.forms.at(qsizetype(k) - 1))};
         }
     } catch (const HeadwordIndexError &) {
-        return {}; // a damaged block: the resolver answers
+        return {}; // a book that cannot be indexed again: the resolver answers
     }
     return {true, std::nullopt};
 }

@@ -47,7 +47,8 @@ struct FormIndexAnswer
 
 // FormResolver::resolve() for a single typed word, through the forms indexes of the enabled
 // books (a book without one is indexed now, from its headword index, and the index stored).
-// Not answered for a phrase, or when a book has no headword index or a forms index is damaged.
+// Not answered for a phrase that is not a headword as written, or when a book has no headword
+// index (or its forms index cannot be built).
 FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const WordForms &forms,
                                           const QString &typed);
 
