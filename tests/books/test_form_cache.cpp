@@ -72,7 +72,8 @@ FormIndexContent sampleContent(int entries)
 
 bool sameHeadword(const std::optional<IndexedHeadword> &a, const std::optional<IndexedHeadword> &b)
 {
-    return a.has_value() == b.has_value() && (!a || (a->text == b->text && a->sortKey == b->sortKey));
+    return a.has_value() == b.has_value() &&
+           (!a || (a->text == b->text && a->sortKey == b->sortKey));
 }
 
 // Every entry read back as written, and nothing else; false on any error.
@@ -149,7 +150,8 @@ void expectSame(const std::vector<Outcome> &expected,
     ASSERT_EQ(expected.size(), actual.size());
     for (std::size_t i = 0; i < expected.size(); ++i)
         if (actual[i]) {
-            EXPECT_EQ(*actual[i], expected[i]) << state << ": " << typed.at(qsizetype(i)).toStdString();
+            EXPECT_EQ(*actual[i], expected[i])
+                << state << ": " << typed.at(qsizetype(i)).toStdString();
         }
 }
 
@@ -174,13 +176,14 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-const QString kSampleBooks = QStringLiteral(KELMOR_BUILD_SHARE "/ZEL Programming/ZEL Kelmor/3.1/Books");
+const QString kSampleBooks =
+    QStringLiteral(KELMOR_BUILD_SHARE "/ZEL Programming/ZEL Kelmor/3.1/Books");
 
 // Typed words on the sample books: as written, through forms, "ё", unknown, not a word.
 const QStringList kSampleTyped = {
-    "змеи",   "ЗМЕИ",    "Змея",    "  луна ", "зубов",    "зуб",   "собаками", "реке",
-    "кошек",  "волосами", "деньгами", "летала", "мотыльки", "пчёлы", "пчелы",    "ребёнка",
-    "ребенка", "берегу", "шмяк",    "",        "!!!",      "змеи!", "-воды-",   "qwerty",
+    "змеи",    "ЗМЕИ",     "Змея",     "  луна ", "зубов",    "зуб",   "собаками", "реке",
+    "кошек",   "волосами", "деньгами", "летала",  "мотыльки", "пчёлы", "пчелы",    "ребёнка",
+    "ребенка", "берегу",   "шмяк",     "",        "!!!",      "змеи!", "-воды-",   "qwerty",
 };
 
 } // namespace
@@ -248,10 +251,11 @@ TEST(FormCache, SampleBooksAnswerAsTheResolverCachedAndNot)
     Catalogue catalogue;
     load(catalogue, kSampleBooks);
     const QStringList typed = {"змеи", "зубов", "собаками", "пчёлы", "ребенка", "шмяк"};
-    const std::vector<Outcome> wanted = {{"Змея", "змея"},     {"Зубы", "зуб"}, {"Собака", "собака"},
-                                         {"Пчела", "пчела"}, {},              {}};
+    const std::vector<Outcome> wanted = {
+        {"Змея", "змея"}, {"Зубы", "зуб"}, {"Собака", "собака"}, {"Пчела", "пчела"}, {}, {}};
     expectSame(wanted, byIndexes(catalogue, *russian(), typed), typed, "table");
-    expectSame({{}, {}, {}, {}, {}, {}}, byIndexes(catalogue, *none, typed), typed, "no dictionary");
+    expectSame({{}, {}, {}, {}, {}, {}}, byIndexes(catalogue, *none, typed), typed,
+               "no dictionary");
     // A phrase is left to the resolver.
     EXPECT_FALSE(
         resolveThroughFormIndexes(catalogue, *russian(), QStringLiteral("стоячей воде")).answered);
