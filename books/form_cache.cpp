@@ -34,13 +34,13 @@ QString fromU16(const std::u16string &text)
 // A book's forms index built from its headword index and stored; nullptr when the book has
 // none to build from.
 std::unique_ptr<FormIndex> buildAndStore(const Catalogue &catalogue, int n, const QString &key,
-                                         const WordForms &forms)
+                                         const WordForms &forms, HeadwordKeys &known)
 {
     const std::optional<std::vector<IndexedHeadword>> words = catalogue.indexedHeadwords(n);
     if (!words)
         return nullptr;
     const QString bookPath = catalogue.book(n).path;
-    std::optional<std::string> bytes = encodeFormIndex(buildFormIndex(*words, forms, key));
+    std::optional<std::string> bytes = encodeFormIndex(buildFormIndex(*words, forms, key, &known));
     if (!bytes)
         return nullptr;
     writeCacheFile(formCachePath(bookPath), *bytes);
@@ -53,7 +53,7 @@ std::unique_ptr<FormIndex> buildAndStore(const Catalogue &catalogue, int n, cons
 
 // A book's forms index from the cache folder, else built and stored.
 std::unique_ptr<FormIndex> openOrBuild(const Catalogue &catalogue, int n, const QString &key,
-                                       const WordForms &forms)
+                                       const WordForms &forms, HeadwordKeys &known)
 {
     try {
         if (auto cached = FormIndex::open(
@@ -63,7 +63,7 @@ std::unique_ptr<FormIndex> openOrBuild(const Catalogue &catalogue, int n, const 
     } catch (const HeadwordIndexError &) {
         // Stale, foreign or damaged: built again.
     }
-    return buildAndStore(catalogue, n, key, forms);
+    return buildAndStore(catalogue, n, key, forms, known);
 }
 
 } // namespace
@@ -94,7 +94,7 @@ QString formCacheKey(const QString &bookKey, const WordForms &forms)
 }
 
 FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const WordForms &forms,
-                                const QString &key)
+                                const QString &key, HeadwordKeys *known)
 {
     // The words come in list order, so the first one to claim a key keeps it.
     std::unordered_map<std::u16string, IndexedForm> entries;
@@ -107,23 +107,37 @@ FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const
         const std::vector<TextWord> parts = splitWords(text);
         if (parts.size() != 1)
             continue;
-        const WordKeys keys =
-            dictionaryKeys(forms, QStringView(text).mid(parts[0].start, parts[0].length), false);
-        for (const std::u16string &k : keys.keys) {
+        const QStringView part = QStringView(text).mid(parts[0].start, parts[0].length);
+        std::vector<std::u16string> own;
+        const std::vector<std::u16string> *keys = &own;
+        if (known) {
+            auto [it, fresh] = known->try_emplace(part.toString().toStdU16String());
+            if (fresh)
+                it->second = dictionaryKeys(forms, part, false).keys;
+            keys = &it->second;
+        } else {
+            own = dictionaryKeys(forms, part, false).keys;
+        }
+        for (const std::u16string &k : *keys) {
             IndexedForm &entry = entries[k];
             if (!entry.form)
                 entry.form = word;
         }
     }
+    // In key order; the entries are moved once, not swapped about by the sort.
+    std::vector<decltype(entries)::iterator> order;
+    order.reserve(entries.size());
+    for (auto it = entries.begin(); it != entries.end(); ++it)
+        order.push_back(it);
+    std::sort(order.begin(), order.end(),
+              [](const auto &a, const auto &b) { return a->first < b->first; });
     FormIndexContent content;
     content.key = key.toStdString();
     content.entries.reserve(entries.size());
-    for (auto &[k, entry] : entries) {
-        entry.key = k;
-        content.entries.push_back(std::move(entry));
+    for (const auto &it : order) {
+        it->second.key = it->first;
+        content.entries.push_back(std::move(it->second));
     }
-    std::sort(content.entries.begin(), content.entries.end(),
-              [](const IndexedForm &a, const IndexedForm &b) { return a.key < b.key; });
     return content;
 }
 
@@ -143,6 +157,7 @@ FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const Word
         std::unique_ptr<FormIndex> index;
     };
     std::vector<Book> books;
+    HeadwordKeys known;
     for (int n = 0; n < catalogue.count(); ++n) {
         if (!catalogue.isEnabled(n) || catalogue.book(n).recordCount <= 0)
             continue;
@@ -150,7 +165,7 @@ FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const Word
         if (bookKey.isEmpty() || !catalogue.isIndexed(n))
             return {};
         Book book{n, formCacheKey(bookKey, forms), nullptr};
-        book.index = openOrBuild(catalogue, n, book.key, forms);
+        book.index = openOrBuild(catalogue, n, book.key, forms, known);
         if (!book.index)
             return {};
         books.push_back(std::move(book));
@@ -169,7 +184,7 @@ FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const Word
             try {
                 entry = book.index->find(key);
             } catch (const HeadwordIndexError &) {
-                book.index = buildAndStore(catalogue, book.n, book.key, forms);
+                book.index = buildAndStore(catalogue, book.n, book.key, forms, known);
                 if (!book.index)
                     throw;
                 entry = book.index->find(key);

@@ -17,6 +17,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kelmor::books {
@@ -33,8 +35,11 @@ QString formCacheKey(const QString &bookKey, const WordForms &forms);
 // The forms index of a book's distinct headwords (in the word list's order, as its headword
 // index gives them): per key the first headword written so and the first single-word headword
 // with that key among its own (dictionary keys of the headword as written).
+// The dictionary keys of headwords already looked up (by the headword's word), so that books
+// indexed together look each distinct headword up once.
+using HeadwordKeys = std::unordered_map<std::u16string, std::vector<std::u16string>>;
 FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const WordForms &forms,
-                                const QString &key);
+                                const QString &key, HeadwordKeys *known = nullptr);
 
 // What the forms indexes answer for a typed text.
 struct FormIndexAnswer
