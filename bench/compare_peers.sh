@@ -2,9 +2,10 @@
 # compare_peers.sh [BUILD_DIR] [RUNS]: Kelmor side by side with sdcv on the generated library
 # (20 books × 25,000 headwords, the same content written as StarDict files by
 # bench_peer_library). Prints, per measure, the medians of interleaved runs of both programs and
-# their ratio: a lookup of a word that every book has and of a word that none has (the whole
-# process), the same on an empty library (the floor of starting a process), and the peak
-# memory of a lookup; then, under Xvfb, the main window's first and later starts and its memory.
+# their ratio: a lookup of a word that every book has, of a word that none has and of a word
+# found only through its dictionary form (the whole process), the same on an empty library (the
+# floor of starting a process), and the peak memory of a lookup; then, under Xvfb, the main
+# window's first and later starts and its memory.
 # Installs sdcv from Debian when it is missing. Not part of .ci/run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,14 +26,15 @@ trap 'rm -rf "$work"' EXIT
 "$build/bench/peers/bench_peer_library" "$work/library" >"$work/words"
 present=$(sed -n 1p "$work/words")
 absent=$(sed -n 2p "$work/words")
+form=$(sed -n 3p "$work/words")
 mkdir -p "$work/empty/share/ZEL Programming/ZEL Kelmor/3.1/Books" "$work/empty/stardict"
 
 export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache HOME=$work/home
 mkdir -p "$HOME"
 # The first lookup ever (the books indexed into the cache), then the warm ones.
-python3 - "$runs" "$work" "$present" "$absent" "$kelmor" <<'PY'
+python3 - "$runs" "$work" "$present" "$absent" "$kelmor" "$form" <<'PY'
 import os, statistics, subprocess, sys, time
-runs, work, present, absent, kelmor = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]
+runs, work, present, absent, kelmor, form = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6]
 lib, empty = work + "/library", work + "/empty"
 def kel(root, word):
     return ([kelmor, "lookup", word], dict(os.environ, XDG_DATA_DIRS=root + "/share"))
@@ -47,9 +49,11 @@ def peak(cmd):
                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     return int(out.stderr.strip().splitlines()[-1]) / 1024
 print(f"first lookup ever (indexes the 20 books into the cache): {run(kel(lib, present)):.0f} ms")
+print(f"first lookup of a word not found as typed (the books' forms indexed): {run(kel(lib, absent)):.0f} ms")
 measures = [
     ("lookup, word in 20 books", kel(lib, present), sd(lib, present)),
     ("lookup, absent word", kel(lib, absent), sd(lib, absent)),
+    ("lookup, word through its form", kel(lib, form), sd(lib, form)),
     ("floor: lookup, empty library", kel(empty, present), sd(empty, present)),
 ]
 print(f"{'measure (medians of %d runs)' % runs:34} {'kelmor':>10} {'sdcv':>10} {'ratio':>7}")

@@ -133,6 +133,53 @@ bool wordBefore(const IndexedHeadword &a, const IndexedHeadword &b)
 
 } // namespace
 
+// The bytes of the file: read with pread() from an open file, or from memory.
+class IndexFileBytes
+{
+public:
+    explicit IndexFileBytes(std::string bytes)
+        : m_memory(std::move(bytes))
+        , m_size(m_memory.size())
+    {
+    }
+    IndexFileBytes(int fd, std::uint64_t size)
+        : m_fd(fd)
+        , m_size(size)
+    {
+    }
+    ~IndexFileBytes()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    IndexFileBytes(const IndexFileBytes &) = delete;
+    IndexFileBytes &operator=(const IndexFileBytes &) = delete;
+
+    std::uint64_t size() const { return m_size; }
+    // length bytes at offset, which the caller checked against size().
+    std::string read(std::uint64_t offset, std::size_t length) const
+    {
+        if (m_fd < 0)
+            return m_memory.substr(std::size_t(offset), length);
+        std::string out(length, '\0');
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t n = ::pread(m_fd, out.data() + done, length - done, off_t(offset + done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw HeadwordIndexError("индекс слов не читается");
+            done += std::size_t(n);
+        }
+        return out;
+    }
+
+private:
+    int m_fd = -1;
+    std::string m_memory;
+    std::uint64_t m_size = 0;
+};
+
 std::uint64_t headwordIndexChecksum(std::string_view bytes, std::uint64_t seed)
 {
     // FNV-1a over 64-bit little-endian words (the tail padded with zeros), with a final mix.
@@ -217,53 +264,6 @@ std::optional<std::string> encodeHeadwordIndex(const HeadwordIndexContent &conte
     return out;
 }
 
-// The bytes of the file: read with pread() from an open file, or from memory.
-class HeadwordIndex::Source
-{
-public:
-    explicit Source(std::string bytes)
-        : m_memory(std::move(bytes))
-        , m_size(m_memory.size())
-    {
-    }
-    Source(int fd, std::uint64_t size)
-        : m_fd(fd)
-        , m_size(size)
-    {
-    }
-    ~Source()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Source(const Source &) = delete;
-    Source &operator=(const Source &) = delete;
-
-    std::uint64_t size() const { return m_size; }
-    // length bytes at offset, which the caller checked against size().
-    std::string read(std::uint64_t offset, std::size_t length) const
-    {
-        if (m_fd < 0)
-            return m_memory.substr(std::size_t(offset), length);
-        std::string out(length, '\0');
-        std::size_t done = 0;
-        while (done < length) {
-            const ssize_t n = ::pread(m_fd, out.data() + done, length - done, off_t(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                throw HeadwordIndexError("индекс слов не читается");
-            done += std::size_t(n);
-        }
-        return out;
-    }
-
-private:
-    int m_fd = -1;
-    std::string m_memory;
-    std::uint64_t m_size = 0;
-};
-
 std::unique_ptr<HeadwordIndex> HeadwordIndex::open(const std::string &path,
                                                    std::string_view expectedKey)
 {
@@ -277,7 +277,7 @@ std::unique_ptr<HeadwordIndex> HeadwordIndex::open(const std::string &path,
         ::close(fd);
         return nullptr;
     }
-    auto source = std::make_unique<Source>(fd, std::uint64_t(st.st_size));
+    auto source = std::make_unique<IndexFileBytes>(fd, std::uint64_t(st.st_size));
     return std::unique_ptr<HeadwordIndex>(new HeadwordIndex(std::move(source), expectedKey, true));
 }
 
@@ -285,7 +285,7 @@ std::unique_ptr<HeadwordIndex>
 HeadwordIndex::fromBytes(std::string bytes, std::string_view expectedKey, bool verifyChecksums)
 {
     return std::unique_ptr<HeadwordIndex>(new HeadwordIndex(
-        std::make_unique<Source>(std::move(bytes)), expectedKey, verifyChecksums));
+        std::make_unique<IndexFileBytes>(std::move(bytes)), expectedKey, verifyChecksums));
 }
 
 void HeadwordIndex::verify(std::uint64_t expected, std::uint64_t actual, const char *what) const
@@ -303,7 +303,7 @@ std::string HeadwordIndex::section(std::uint64_t offset, std::uint64_t length) c
     return m_source->read(offset, std::size_t(length));
 }
 
-HeadwordIndex::HeadwordIndex(std::unique_ptr<Source> source, std::string_view expectedKey,
+HeadwordIndex::HeadwordIndex(std::unique_ptr<IndexFileBytes> source, std::string_view expectedKey,
                              bool verifyChecksums)
     : m_source(std::move(source))
     , m_verifyChecksums(verifyChecksums)
@@ -437,6 +437,232 @@ std::vector<IndexedHeadword> HeadwordIndex::words() const
     if (!c.atEnd())
         damaged("список слов длиннее записей");
     return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Form header field offsets.
+constexpr std::size_t kFormKeyBytesAt = 12;
+constexpr std::size_t kFormEntryCountAt = 16;
+constexpr std::size_t kFormBlockCountAt = 20;
+constexpr std::size_t kFormDirectoryBytesAt = 24;
+constexpr std::size_t kFormBlocksBytesAt = 32;
+constexpr std::size_t kFormDirectoryChecksumAt = 40;
+constexpr std::size_t kFormHeaderChecksumAt = 48;
+constexpr std::size_t kMinFormEntry = 2 + 1 + 2 + 2 + 2;
+
+constexpr std::uint8_t kHasExact = 1;
+constexpr std::uint8_t kHasForm = 2;
+
+bool fitsFormat(const std::optional<IndexedHeadword> &w)
+{
+    return !w || (!w->text.empty() && w->text.size() <= 0xFFFF && w->sortKey.size() <= 0xFFFF);
+}
+
+void putHeadword(std::string &out, const IndexedHeadword &w)
+{
+    putUnits(out, w.text);
+    put16(out, std::uint32_t(w.sortKey.size()));
+    out += w.sortKey;
+}
+
+IndexedHeadword headwordAt(Cursor &c)
+{
+    IndexedHeadword w;
+    w.text = c.units();
+    if (w.text.empty())
+        damaged("пустое слово в индексе форм");
+    w.sortKey = c.bytes();
+    return w;
+}
+
+} // namespace
+
+std::optional<std::string> encodeFormIndex(const FormIndexContent &content)
+{
+    if (content.key.size() > kMaxKeyBytes || content.entries.size() > 0xFFFFFFFFu)
+        return std::nullopt;
+    for (std::size_t i = 0; i < content.entries.size(); ++i) {
+        const IndexedForm &e = content.entries[i];
+        if (e.key.size() > 0xFFFF || (!e.exact && !e.form) || !fitsFormat(e.exact) ||
+            !fitsFormat(e.form) || (i > 0 && !(content.entries[i - 1].key < e.key)))
+            return std::nullopt;
+    }
+    std::string directory, blocks;
+    std::uint32_t blockCount = 0;
+    for (std::size_t first = 0; first < content.entries.size(); first += kBlockEntries) {
+        const std::size_t end = std::min(content.entries.size(), first + kBlockEntries);
+        std::string block;
+        for (std::size_t i = first; i < end; ++i) {
+            const IndexedForm &e = content.entries[i];
+            putUnits(block, e.key);
+            block.push_back(char((e.exact ? kHasExact : 0) | (e.form ? kHasForm : 0)));
+            if (e.exact)
+                putHeadword(block, *e.exact);
+            if (e.form)
+                putHeadword(block, *e.form);
+        }
+        put64(directory, blocks.size());
+        put32(directory, std::uint32_t(block.size()));
+        put32(directory, std::uint32_t(end - first));
+        put64(directory, headwordIndexChecksum(block));
+        putUnits(directory, content.entries[first].key);
+        blocks += block;
+        ++blockCount;
+    }
+    std::string out(kFormIndexMagic);
+    put32(out, kFormIndexVersion);
+    put32(out, std::uint32_t(content.key.size()));
+    put32(out, std::uint32_t(content.entries.size()));
+    put32(out, blockCount);
+    put64(out, directory.size());
+    put64(out, blocks.size());
+    put64(out, headwordIndexChecksum(directory, headwordIndexChecksum(content.key)));
+    put64(out, 0);
+    set64(out, kFormHeaderChecksumAt,
+          headwordIndexChecksum(std::string_view(out).substr(0, kFormHeaderChecksumAt)));
+    out += content.key;
+    out += directory;
+    out += blocks;
+    return out;
+}
+
+std::unique_ptr<FormIndex> FormIndex::open(const std::string &path, std::string_view expectedKey)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto source = std::make_unique<IndexFileBytes>(fd, std::uint64_t(st.st_size));
+    return std::unique_ptr<FormIndex>(new FormIndex(std::move(source), expectedKey, true));
+}
+
+std::unique_ptr<FormIndex> FormIndex::fromBytes(std::string bytes, std::string_view expectedKey,
+                                                bool verifyChecksums)
+{
+    return std::unique_ptr<FormIndex>(new FormIndex(
+        std::make_unique<IndexFileBytes>(std::move(bytes)), expectedKey, verifyChecksums));
+}
+
+FormIndex::~FormIndex() = default;
+
+FormIndex::FormIndex(std::unique_ptr<IndexFileBytes> source, std::string_view expectedKey,
+                     bool verifyChecksums)
+    : m_source(std::move(source))
+    , m_verifyChecksums(verifyChecksums)
+{
+    const auto verify = [this](std::uint64_t expected, std::uint64_t actual, const char *what) {
+        if (m_verifyChecksums && expected != actual)
+            damaged(std::string(what) + " (контрольная сумма)");
+    };
+    if (m_source->size() < kFormHeaderSize)
+        damaged("файл короче заголовка");
+    const std::string header = m_source->read(0, kFormHeaderSize);
+    if (std::string_view(header).substr(0, kFormIndexMagic.size()) != kFormIndexMagic)
+        throw HeadwordIndexError("это не индекс форм слов Kelmor");
+    const auto field = [&](std::size_t offset, int width) {
+        Cursor c(std::string_view(header).substr(offset));
+        return c.number(width);
+    };
+    if (field(kVersionAt, 4) != kFormIndexVersion)
+        throw HeadwordIndexError("индекс форм слов другой версии");
+    verify(field(kFormHeaderChecksumAt, 8),
+           headwordIndexChecksum(std::string_view(header).substr(0, kFormHeaderChecksumAt)),
+           "заголовок");
+    const std::uint64_t keyBytes = field(kFormKeyBytesAt, 4);
+    const std::uint64_t entryCount = field(kFormEntryCountAt, 4);
+    const std::uint64_t blockCount = field(kFormBlockCountAt, 4);
+    const std::uint64_t directoryBytes = field(kFormDirectoryBytesAt, 8);
+    const std::uint64_t blocksBytes = field(kFormBlocksBytesAt, 8);
+    const std::uint64_t directoryChecksum = field(kFormDirectoryChecksumAt, 8);
+
+    const std::uint64_t size = m_source->size() - kFormHeaderSize;
+    if (keyBytes > kMaxKeyBytes || directoryBytes > size || blocksBytes > size ||
+        keyBytes + directoryBytes + blocksBytes != size)
+        damaged("размеры разделов не сходятся с размером файла");
+    if (blockCount * kMinDirectoryEntry > directoryBytes ||
+        entryCount * kMinFormEntry > blocksBytes || entryCount > blockCount * kBlockEntries ||
+        blockCount > entryCount)
+        damaged("число записей не сходится с размерами разделов");
+
+    const std::string key = m_source->read(kFormHeaderSize, std::size_t(keyBytes));
+    if (key != expectedKey)
+        throw HeadwordIndexError("индекс форм слов другого сонника или словаря");
+    const std::string directory =
+        m_source->read(kFormHeaderSize + keyBytes, std::size_t(directoryBytes));
+    verify(directoryChecksum, headwordIndexChecksum(directory, headwordIndexChecksum(key)),
+           "каталог блоков");
+    m_entryCount = std::size_t(entryCount);
+    m_blocksStart = kFormHeaderSize + keyBytes + directoryBytes;
+
+    Cursor dir(directory);
+    m_blocks.reserve(std::size_t(blockCount));
+    std::uint64_t expectedOffset = 0;
+    std::uint64_t entries = 0;
+    for (std::uint64_t b = 0; b < blockCount; ++b) {
+        Block block;
+        block.offset = dir.number(8);
+        block.length = std::uint32_t(dir.number(4));
+        block.entries = std::uint32_t(dir.number(4));
+        block.checksum = dir.number(8);
+        block.firstKey = dir.units();
+        if (block.offset != expectedOffset || block.length > blocksBytes - block.offset ||
+            block.entries == 0 || block.entries > kBlockEntries ||
+            (!m_blocks.empty() && !(m_blocks.back().firstKey < block.firstKey)))
+            damaged("каталог блоков");
+        expectedOffset += block.length;
+        entries += block.entries;
+        m_blocks.push_back(std::move(block));
+    }
+    if (!dir.atEnd() || expectedOffset != blocksBytes || entries != entryCount)
+        damaged("каталог блоков");
+}
+
+std::optional<IndexedForm> FormIndex::find(std::u16string_view key) const
+{
+    const auto after = std::upper_bound(
+        m_blocks.begin(), m_blocks.end(), key,
+        [](std::u16string_view w, const Block &b) { return w < std::u16string_view(b.firstKey); });
+    if (after == m_blocks.begin())
+        return std::nullopt;
+    const Block &block = *(after - 1);
+    // The directory's offsets and lengths were checked against the blocks' section.
+    const std::string bytes = m_source->read(m_blocksStart + block.offset, block.length);
+    if (m_verifyChecksums && block.checksum != headwordIndexChecksum(bytes))
+        damaged("блок форм (контрольная сумма)");
+    Cursor c(bytes);
+    std::u16string previous;
+    for (std::uint32_t i = 0; i < block.entries; ++i) {
+        IndexedForm entry;
+        entry.key = c.units();
+        const auto flags = std::uint8_t(c.number(1));
+        if (flags == 0 || (flags & ~(kHasExact | kHasForm)) != 0)
+            damaged("запись формы без слова");
+        if (flags & kHasExact)
+            entry.exact = headwordAt(c);
+        if (flags & kHasForm)
+            entry.form = headwordAt(c);
+        if (i == 0 ? entry.key != block.firstKey : !(previous < entry.key))
+            damaged("порядок форм в блоке");
+        if (after != m_blocks.end() && !(entry.key < after->firstKey))
+            damaged("порядок блоков");
+        if (entry.key == key)
+            return entry;
+        if (key < entry.key)
+            return std::nullopt;
+        previous = std::move(entry.key);
+    }
+    if (!c.atEnd())
+        damaged("блок форм длиннее записей");
+    return std::nullopt;
 }
 
 } // namespace kelmor::books

@@ -38,6 +38,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The bytes of an index file: read with pread() from an open file, or from memory.
+class IndexFileBytes;
+
 // The first bytes of a headword index file; a file with other ones is someone else's.
 inline constexpr std::string_view kHeadwordIndexMagic = "KLMRHWI\n";
 inline constexpr std::uint32_t kHeadwordIndexVersion = 1;
@@ -104,14 +107,12 @@ private:
         std::uint64_t checksum = 0;
         std::u16string firstKey;
     };
-    class Source;
-
-    HeadwordIndex(std::unique_ptr<Source> source, std::string_view expectedKey,
+    HeadwordIndex(std::unique_ptr<IndexFileBytes> source, std::string_view expectedKey,
                   bool verifyChecksums);
     std::string section(std::uint64_t offset, std::uint64_t length) const;
     void verify(std::uint64_t expected, std::uint64_t actual, const char *what) const;
 
-    std::unique_ptr<Source> m_source;
+    std::unique_ptr<IndexFileBytes> m_source;
     bool m_verifyChecksums = true;
     std::int64_t m_recordCount = 0;
     std::size_t m_seekCount = 0;
@@ -129,5 +130,78 @@ inline constexpr std::size_t kHeaderSize = 88;
 
 // The checksum of the format (FNV-1a over 64-bit words).
 std::uint64_t headwordIndexChecksum(std::string_view bytes, std::uint64_t seed = 0);
+
+// ---------------------------------------------------------------------------------------------
+// The forms index of one book beside its headword index: what finding a headword through the
+// dictionary forms of a typed word needs, so that only the typed word is looked up in the
+// dictionary. Per folded key (a headword as the resolver folds it, or a folded dictionary form of
+// a single-word headword) the first headword of the book, in the word list's order, written so,
+// and the first single-word headword that has that key among its own keys.
+//
+// Layout (little-endian): a header of kFormHeaderSize bytes (magic, version, key length, entry
+// and block counts, section sizes, the directory's checksum, the header's checksum), the key
+// (UTF-8: the book's key and the dictionary's), the block directory, the blocks.
+//   directory: as the headword index's (offset, length, entry count, checksum, first key)
+//   block:     up to kBlockEntries entries of folded key (u16 length, units), a flags byte (1: a
+//              headword written so follows, 2: a headword with this form follows, at least
+//              one), then each headword given as text (u16 length, units, not empty) and sort
+//              key (u16 length, bytes); strictly increasing by key
+
+inline constexpr std::string_view kFormIndexMagic = "KLMRHWF\n";
+inline constexpr std::uint32_t kFormIndexVersion = 1;
+inline constexpr std::size_t kFormHeaderSize = 56;
+
+struct IndexedForm
+{
+    std::u16string key;
+    std::optional<IndexedHeadword> exact; // the book's first headword written so
+    std::optional<IndexedHeadword> form;  // its first single-word headword with this key
+};
+
+struct FormIndexContent
+{
+    std::string key;                  // the book's key and the dictionary's
+    std::vector<IndexedForm> entries; // strictly increasing by key, each with a headword
+};
+
+// The file's bytes; std::nullopt when a text or a key is too long for the format, an entry has
+// no headword (or an empty one) or the entries are not in order.
+std::optional<std::string> encodeFormIndex(const FormIndexContent &content);
+
+class FormIndex
+{
+public:
+    // As HeadwordIndex::open: std::nullopt when missing or unreadable; HeadwordIndexError when
+    // foreign, of another version, damaged or of another key.
+    static std::unique_ptr<FormIndex> open(const std::string &path, std::string_view expectedKey);
+    static std::unique_ptr<FormIndex> fromBytes(std::string bytes, std::string_view expectedKey,
+                                                bool verifyChecksums = true);
+    ~FormIndex();
+    FormIndex(const FormIndex &) = delete;
+    FormIndex &operator=(const FormIndex &) = delete;
+
+    std::size_t entryCount() const { return m_entryCount; }
+    // The entry of a folded key; std::nullopt when the book has none. Throws HeadwordIndexError
+    // when its block is damaged.
+    std::optional<IndexedForm> find(std::u16string_view key) const;
+
+private:
+    struct Block
+    {
+        std::uint64_t offset = 0;
+        std::uint32_t length = 0;
+        std::uint32_t entries = 0;
+        std::uint64_t checksum = 0;
+        std::u16string firstKey;
+    };
+    FormIndex(std::unique_ptr<IndexFileBytes> source, std::string_view expectedKey,
+              bool verifyChecksums);
+
+    std::unique_ptr<IndexFileBytes> m_source;
+    bool m_verifyChecksums = true;
+    std::size_t m_entryCount = 0;
+    std::uint64_t m_blocksStart = 0;
+    std::vector<Block> m_blocks;
+};
 
 } // namespace kelmor::books

@@ -275,13 +275,13 @@ WordKeys FormResolver::keysOf(QStringView word) const
     return keysOfSpelling(word, true);
 }
 
-WordKeys FormResolver::keysOfSpelling(QStringView word, bool withPlainE) const
+WordKeys dictionaryKeys(const WordForms &forms, QStringView word, bool withPlainE)
 {
     WordKeys out;
     out.word = withoutStressMarks(word);
     out.keys.push_back(foldCase(out.word.toStdU16String()));
     const auto addForms = [&](const QString &spelling) {
-        for (const QString &form : m_forms->stems(spelling)) {
+        for (const QString &form : forms.stems(spelling)) {
             std::u16string key = foldCase(form.toStdU16String());
             if (std::find(out.keys.begin(), out.keys.end(), key) != out.keys.end())
                 continue;
@@ -300,6 +300,11 @@ WordKeys FormResolver::keysOfSpelling(QStringView word, bool withPlainE) const
         addForms(plain);
     }
     return out;
+}
+
+WordKeys FormResolver::keysOfSpelling(QStringView word, bool withPlainE) const
+{
+    return dictionaryKeys(*m_forms, word, withPlainE);
 }
 
 void FormResolver::prepare() const

@@ -100,6 +100,10 @@ struct WordKeys
     QStringList forms; // the dictionary forms as Hunspell gives them, parallel to keys[1..]
 };
 
+// The keys of a word by a dictionary: withPlainE also looks up its spelling with "е" for "ё"
+// (typed words take it, headwords do not).
+WordKeys dictionaryKeys(const WordForms &forms, QStringView word, bool withPlainE);
+
 class FormResolver
 {
 public:

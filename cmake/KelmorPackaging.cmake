@@ -11,6 +11,8 @@ set(KELMOR_RUNTIME_PACKAGES
     qt6-translations-l10n
     # The Russian dictionary, for the word forms of a dream word.
     hunspell-ru
+    # The CUPS client library, loaded by the print dialog for the printers' ports.
+    libcups2
     # The time-zone rules of the moon calendar's local times.
     tzdata
 )

@@ -1,6 +1,7 @@
 #include "viewer/lookup_command.h"
 
 #include "books/catalogue.h"
+#include "books/form_cache.h"
 #include "books/word_list_forms.h"
 #include "platform/settings.h"
 #include "viewer/catalogue_books.h"
@@ -34,6 +35,24 @@ QByteArray sgr(const CharFormat &f)
         out += ";38;2;" + QByteArray::number((f.rgb >> 16) & 0xFF) + ";" +
                QByteArray::number((f.rgb >> 8) & 0xFF) + ";" + QByteArray::number(f.rgb & 0xFF);
     return out + "m";
+}
+
+// The system's dictionary, kept for the life of the process and never destroyed: freeing
+// Hunspell's hundreds of thousands of small allocations at exit takes longer than the lookup
+// itself (about 60 ms with the Russian dictionary), and the command ends right after. It stays
+// reachable from here, so leak checkers do not count it.
+std::shared_ptr<books::WordForms> commandDictionary()
+{
+    union Kept {
+        Kept()
+            : forms(books::WordForms::systemDictionary())
+        {
+        }
+        ~Kept() {} // forms is not destroyed
+        std::shared_ptr<books::WordForms> forms;
+    };
+    static Kept kept;
+    return kept.forms;
 }
 
 } // namespace
@@ -112,8 +131,12 @@ int runLookupCommand(const QStringList &args)
     std::optional<std::u16string> document = assembleInterpretation(w, books);
     if (!document) {
         // Not a headword as typed: the headword of its dictionary form ("змеи" → Змея).
-        const auto match =
-            formResolver(catalogue, books::WordForms::systemDictionary())->resolve(word);
+        // A single word through the books' forms indexes (only the typed word is looked up
+        // in the dictionary); a phrase, or books without them, through the whole word list.
+        const std::shared_ptr<books::WordForms> forms = commandDictionary();
+        books::FormIndexAnswer quick = books::resolveThroughFormIndexes(catalogue, *forms, word);
+        const std::optional<books::FormResolver::Match> match =
+            quick.answered ? std::move(quick.match) : formResolver(catalogue, forms)->resolve(word);
         if (match && match->headword != word) {
             w = match->headword.toStdU16String();
             document = assembleInterpretation(w, books);

@@ -1,5 +1,6 @@
 #include "viewer/print_dialog.h"
 
+#include "platform/cups_library.h"
 #include "viewer/messages.h"
 #include "viewer/tolk.h"
 
@@ -22,12 +23,10 @@
 #include <QTextDocumentFragment>
 #include <QVBoxLayout>
 
+#include <QDebug>
+
 #include <cmath>
 #include <optional>
-
-#ifdef KELMOR_HAVE_CUPS
-#include <cups/cups.h>
-#endif
 
 namespace kelmor::viewer {
 
@@ -55,27 +54,19 @@ Session &session()
     return s;
 }
 
+// The printer's port: its CUPS device URI. Without the CUPS library the ports stay empty, and
+// the reason is said once on standard error.
 QString devicePort(const QString &name)
 {
-#ifdef KELMOR_HAVE_CUPS
-    cups_dest_t *dests = nullptr;
-    const int count = cupsGetDests(&dests);
-    QString uri;
-    const QByteArray wanted = name.toUtf8();
-    for (int i = 0; i < count; ++i) {
-        if (wanted == dests[i].name && !dests[i].instance) {
-            if (const char *value =
-                    cupsGetOption("device-uri", dests[i].num_options, dests[i].options))
-                uri = QString::fromUtf8(value);
-            break;
-        }
+    const platform::CupsDeviceUri port = platform::cupsDeviceUri(name);
+    if (!port.error.isEmpty()) {
+        static const bool said = [&] {
+            qWarning().noquote() << port.error;
+            return true;
+        }();
+        Q_UNUSED(said);
     }
-    cupsFreeDests(count, dests);
-    return uri;
-#else
-    Q_UNUSED(name);
-    return {};
-#endif
+    return port.uri;
 }
 
 QIcon printerIcon(bool current)

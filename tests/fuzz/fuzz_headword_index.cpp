@@ -1,8 +1,9 @@
-// libFuzzer entry for a book's headword index file (the cache folder's outside data). The first
-// byte picks whether checksums are compared (odd) or not (even: the fuzzer's changes then reach
-// the structural checks behind them); the rest is the file. It is opened with the key it
-// names, every headword is read and a few keys are sought. A damaged input may raise
-// HeadwordIndexError; anything else (a crash, a sanitizer report, a hang, a runaway
+// libFuzzer entry for a book's headword index file and its forms index (the cache folder's
+// outside data). The first byte picks whether checksums are compared (bit 0 set) or not (the
+// fuzzer's changes then reach the structural checks behind them), and which format the rest is
+// (bit 1: the forms index). The file is opened with the key it names; of a headword index every
+// headword is read and a few keys are sought, of a forms index a few keys are sought. A damaged
+// input may raise HeadwordIndexError; anything else (a crash, a sanitizer report, a hang, a runaway
 // allocation) is a finding.
 
 #include "books/headword_index.h"
@@ -16,16 +17,16 @@ using namespace kelmor::books;
 namespace {
 
 // The key the file names (its length at offset 12, the key after the header), or empty.
-std::string namedKey(const std::string &file)
+std::string namedKey(const std::string &file, std::size_t headerSize)
 {
-    if (file.size() < kHeaderSize)
+    if (file.size() < headerSize)
         return {};
     std::size_t length = 0;
     for (int i = 0; i < 4; ++i)
         length |= std::size_t(std::uint8_t(file[12 + std::size_t(i)])) << (8 * i);
-    if (length > file.size() - kHeaderSize)
+    if (length > file.size() - headerSize)
         return {};
-    return file.substr(kHeaderSize, length);
+    return file.substr(headerSize, length);
 }
 
 } // namespace
@@ -35,9 +36,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0)
         return 0;
     std::string file(reinterpret_cast<const char *>(data + 1), size - 1);
-    const std::string key = namedKey(file);
+    const bool checksums = (data[0] & 1) != 0;
+    if ((data[0] & 2) != 0) {
+        const std::string key = namedKey(file, kFormHeaderSize);
+        try {
+            const auto index = FormIndex::fromBytes(std::move(file), key, checksums);
+            for (const std::u16string &k :
+                 {std::u16string(u"вода"), std::u16string(), std::u16string(u"\xffff")}) {
+                try {
+                    (void)index->find(k);
+                } catch (const HeadwordIndexError &) {
+                }
+            }
+        } catch (const HeadwordIndexError &) {
+        }
+        return 0;
+    }
+    const std::string key = namedKey(file, kHeaderSize);
     try {
-        const auto index = HeadwordIndex::fromBytes(std::move(file), key, (data[0] & 1) != 0);
+        const auto index = HeadwordIndex::fromBytes(std::move(file), key, checksums);
         std::u16string firstText;
         try {
             const std::vector<IndexedHeadword> words = index->words();

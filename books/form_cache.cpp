@@ -1,0 +1,227 @@
+#include "books/form_cache.h"
+
+#include "books/catalogue.h"
+#include "books/headword_cache.h"
+#include "platform/cache_folder.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace kelmor::books {
+
+namespace {
+
+bool before(const IndexedHeadword &a, const IndexedHeadword &b)
+{
+    return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.text < b.text;
+}
+
+// The earlier of two headwords in the word list's order.
+void keepFirst(std::optional<IndexedHeadword> &best, const std::optional<IndexedHeadword> &other)
+{
+    if (other && (!best || before(*other, *best)))
+        best = other;
+}
+
+QString fromU16(const std::u16string &text)
+{
+    return QString::fromUtf16(text.data(), qsizetype(text.size()));
+}
+
+// A book's forms index built from its headword index and stored; nullptr when the book has
+// none to build from.
+std::unique_ptr<FormIndex> buildAndStore(const Catalogue &catalogue, int n, const QString &key,
+                                         const WordForms &forms, HeadwordKeys &known)
+{
+    const std::optional<std::vector<IndexedHeadword>> words = catalogue.indexedHeadwords(n);
+    if (!words)
+        return nullptr;
+    const QString bookPath = catalogue.book(n).path;
+    std::optional<std::string> bytes = encodeFormIndex(buildFormIndex(*words, forms, key, &known));
+    if (!bytes)
+        return nullptr;
+    writeCacheFile(formCachePath(bookPath), *bytes);
+    try {
+        return FormIndex::fromBytes(std::move(*bytes), key.toStdString());
+    } catch (const HeadwordIndexError &) {
+        return nullptr;
+    }
+}
+
+// A book's forms index from the cache folder, else built and stored.
+std::unique_ptr<FormIndex> openOrBuild(const Catalogue &catalogue, int n, const QString &key,
+                                       const WordForms &forms, HeadwordKeys &known)
+{
+    try {
+        if (auto cached = FormIndex::open(
+                QFile::encodeName(formCachePath(catalogue.book(n).path)).toStdString(),
+                key.toStdString()))
+            return cached;
+    } catch (const HeadwordIndexError &) {
+        // Stale, foreign or damaged: built again.
+    }
+    return buildAndStore(catalogue, n, key, forms, known);
+}
+
+} // namespace
+
+QString formCachePath(const QString &bookPath)
+{
+    const QByteArray name =
+        QCryptographicHash::hash(QFile::encodeName(bookPath), QCryptographicHash::Sha1).toHex();
+    return headwordCacheFolder() + QLatin1Char('/') + QString::fromLatin1(name) +
+           QStringLiteral(".forms");
+}
+
+QString dictionaryCacheKey(const WordForms &forms)
+{
+    const QString none = QStringLiteral("no dictionary");
+    if (!forms.dictionary())
+        return none;
+    const QString affix = platform::bookCacheKey(forms.dictionary()->affixPath);
+    const QString words = platform::bookCacheKey(forms.dictionary()->wordsPath);
+    if (affix.isEmpty() || words.isEmpty())
+        return none;
+    return affix + QLatin1Char('\n') + words;
+}
+
+QString formCacheKey(const QString &bookKey, const WordForms &forms)
+{
+    return bookKey + QStringLiteral("\n\n") + dictionaryCacheKey(forms);
+}
+
+FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const WordForms &forms,
+                                const QString &key, HeadwordKeys *known)
+{
+    // The words come in list order, so the first one to claim a key keeps it.
+    std::unordered_map<std::u16string, IndexedForm> entries;
+    entries.reserve(words.size() * 3);
+    for (const IndexedHeadword &word : words) {
+        const QString text = fromU16(word.text);
+        IndexedForm &exact = entries[foldWord(text)];
+        if (!exact.exact)
+            exact.exact = word;
+        const std::vector<TextWord> parts = splitWords(text);
+        if (parts.size() != 1)
+            continue;
+        const QStringView part = QStringView(text).mid(parts[0].start, parts[0].length);
+        std::vector<std::u16string> own;
+        const std::vector<std::u16string> *keys = &own;
+        if (known) {
+            auto [it, fresh] = known->try_emplace(part.toString().toStdU16String());
+            if (fresh)
+                it->second = dictionaryKeys(forms, part, false).keys;
+            keys = &it->second;
+        } else {
+            own = dictionaryKeys(forms, part, false).keys;
+        }
+        for (const std::u16string &k : *keys) {
+            IndexedForm &entry = entries[k];
+            if (!entry.form)
+                entry.form = word;
+        }
+    }
+    // In key order; the entries are moved once, not swapped about by the sort.
+    std::vector<decltype(entries)::iterator> order;
+    order.reserve(entries.size());
+    for (auto it = entries.begin(); it != entries.end(); ++it)
+        order.push_back(it);
+    std::sort(order.begin(), order.end(),
+              [](const auto &a, const auto &b) { return a->first < b->first; });
+    FormIndexContent content;
+    content.key = key.toStdString();
+    content.entries.reserve(entries.size());
+    for (const auto &it : order) {
+        it->second.key = it->first;
+        content.entries.push_back(std::move(it->second));
+    }
+    return content;
+}
+
+FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const WordForms &forms,
+                                          const QString &typed)
+{
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return {true, std::nullopt};
+    const std::vector<TextWord> parts = splitWords(text);
+
+    // The enabled books' indexes, with each book's number and key.
+    struct Book
+    {
+        int n = 0;
+        QString key;
+        std::unique_ptr<FormIndex> index;
+    };
+    std::vector<Book> books;
+    HeadwordKeys known;
+    for (int n = 0; n < catalogue.count(); ++n) {
+        if (!catalogue.isEnabled(n) || catalogue.book(n).recordCount <= 0)
+            continue;
+        const QString bookKey = platform::bookCacheKey(catalogue.book(n).path);
+        if (bookKey.isEmpty() || !catalogue.isIndexed(n))
+            return {};
+        Book book{n, formCacheKey(bookKey, forms), nullptr};
+        book.index = openOrBuild(catalogue, n, book.key, forms, known);
+        if (!book.index)
+            return {};
+        books.push_back(std::move(book));
+    }
+    // The first headword written so and the first with the key as a form, over the books. A
+    // damaged block is a damaged file: the book's index is built again, and asked again.
+    struct Found
+    {
+        std::optional<IndexedHeadword> exact;
+        std::optional<IndexedHeadword> form;
+    };
+    const auto findKey = [&](const std::u16string &key) {
+        Found found;
+        for (Book &book : books) {
+            std::optional<IndexedForm> entry;
+            try {
+                entry = book.index->find(key);
+            } catch (const HeadwordIndexError &) {
+                book.index = buildAndStore(catalogue, book.n, book.key, forms, known);
+                if (!book.index)
+                    throw;
+                entry = book.index->find(key);
+            }
+            if (entry) {
+                keepFirst(found.exact, entry->exact);
+                keepFirst(found.form, entry->form);
+            }
+        }
+        return found;
+    };
+    const auto matchOf = [](const IndexedHeadword &w, const QString &form) {
+        return FormResolver::Match{-1, fromU16(w.text), form};
+    };
+
+    try {
+        if (const Found written = findKey(foldWord(text)); written.exact)
+            return {true, matchOf(*written.exact, QString())};
+        if (parts.size() > 1)
+            return {}; // a phrase matches word by word: the resolver's
+        if (parts.empty())
+            return {true, std::nullopt};
+        const WordKeys word =
+            dictionaryKeys(forms, QStringView(text).mid(parts[0].start, parts[0].length), true);
+        for (std::size_t k = 0; k < word.keys.size(); ++k) {
+            const Found found = findKey(word.keys[k]);
+            if (k == 0 && found.exact)
+                return {true, matchOf(*found.exact, QString())};
+            const std::optional<IndexedHeadword> &headword = found.exact ? found.exact : found.form;
+            if (headword)
+                return {true,
+                        matchOf(*headword, k == 0 ? word.word : word.forms.at(qsizetype(k) - 1))};
+        }
+    } catch (const HeadwordIndexError &) {
+        return {}; // a book that cannot be indexed again: the resolver answers
+    }
+    return {true, std::nullopt};
+}
+
+} // namespace kelmor::books

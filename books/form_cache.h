@@ -1,0 +1,60 @@
+#pragma once
+
+// The books' forms indexes in the cache folder, beside their headword indexes
+// ($XDG_CACHE_HOME/kelmor/headwords/<sha1 of the book's path>.forms), and the answer of the
+// form resolver for a single typed word read from them: with every enabled book's forms index
+// at hand, only the typed word is looked up in the dictionary, never the books' headwords.
+//
+// A forms index is keyed by the book's key and the dictionary's (the files' paths, sizes and
+// modification times, or "no dictionary"), so a changed book or dictionary is indexed anew. Like
+// the headword indexes they are only an accelerator: one that is missing, stale, damaged,
+// foreign or cannot be written is built again or done without, and the answers are the same.
+
+#include "books/headword_index.h"
+#include "books/word_forms.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kelmor::books {
+
+class Catalogue;
+
+// The forms index file of a book, by its full path.
+QString formCachePath(const QString &bookPath);
+// The identity of the dictionary in use: its files' keys, or a fixed text without one.
+QString dictionaryCacheKey(const WordForms &forms);
+// The key a book's forms index carries.
+QString formCacheKey(const QString &bookKey, const WordForms &forms);
+
+// The forms index of a book's distinct headwords (in the word list's order, as its headword
+// index gives them): per key the first headword written so and the first single-word headword
+// with that key among its own (dictionary keys of the headword as written).
+// The dictionary keys of headwords already looked up (by the headword's word), so that books
+// indexed together look each distinct headword up once.
+using HeadwordKeys = std::unordered_map<std::u16string, std::vector<std::u16string>>;
+FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const WordForms &forms,
+                                const QString &key, HeadwordKeys *known = nullptr);
+
+// What the forms indexes answer for a typed text.
+struct FormIndexAnswer
+{
+    bool answered = false; // false: the caller resolves through a FormResolver instead
+    // The headword, as FormResolver::resolve() finds it on the enabled books' word list (row is
+    // -1: the list is not read).
+    std::optional<FormResolver::Match> match;
+};
+
+// FormResolver::resolve() for a single typed word, through the forms indexes of the enabled
+// books (a book without one is indexed now, from its headword index, and the index stored).
+// Not answered for a phrase that is not a headword as written, or when a book has no headword
+// index (or its forms index cannot be built).
+FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const WordForms &forms,
+                                          const QString &typed);
+
+} // namespace kelmor::books
