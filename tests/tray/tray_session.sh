@@ -63,6 +63,12 @@ fail() {
     echo "FAIL: $*"
     echo "--- kelmor's log:"
     cat "$work/kelmor.log" 2>/dev/null || true
+    for log in trayer xvfb; do
+        if [ -s "$work/$log.log" ]; then
+            echo "--- $log's log:"
+            cat "$work/$log.log"
+        fi
+    done
     exit 1
 }
 
@@ -95,10 +101,19 @@ setxkbmap -layout ru,us
 bus=unix:path=/nonexistent
 desktop=${XDG_CURRENT_DESKTOP:-}
 if [ "$mode" = xembed ]; then
-    trayer --edge bottom --align right --widthtype pixel --width 160 --height 28 \
-        >"$work/trayer.log" 2>&1 &
-    trayer_pid=$!
-    wait_for 50 xdotool search --onlyvisible --class trayer || fail "trayer did not start"
+    start_trayer() {
+        trayer --edge bottom --align right --widthtype pixel --width 160 --height 28 \
+            >>"$work/trayer.log" 2>&1 &
+        trayer_pid=$!
+    }
+    start_trayer
+    if ! wait_for 150 xdotool search --onlyvisible --class trayer; then
+        # A tray host that ended at once (seen on a loaded machine, before the X server took
+        # clients readily) gets one more start.
+        kill -0 "$trayer_pid" 2>/dev/null && fail "trayer did not show its panel"
+        start_trayer
+        wait_for 150 xdotool search --onlyvisible --class trayer || fail "trayer did not start"
+    fi
 else
     # A session bus of our own with the watcher on it.
     : >"$work/bus"
