@@ -180,6 +180,79 @@ private:
     std::uint64_t m_size = 0;
 };
 
+namespace {
+
+// A regular file opened for reading; nullptr when there is none to read.
+std::unique_ptr<IndexFileBytes> openIndexFile(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<IndexFileBytes>(fd, std::uint64_t(st.st_size));
+}
+
+// One directory entry: the block's place in the blocks' section, its size, its number of
+// entries, its checksum and its first key.
+void putDirectoryEntry(std::string &directory, std::size_t offset, std::string_view block,
+                       std::size_t entries, std::u16string_view firstKey)
+{
+    put64(directory, offset);
+    put32(directory, std::uint32_t(block.size()));
+    put32(directory, std::uint32_t(entries));
+    put64(directory, headwordIndexChecksum(block));
+    putUnits(directory, firstKey);
+}
+
+// The directory of blockCount blocks, each checked to follow the one before without a gap, to
+// lie within the blocks' section and to hold 1 to kBlockEntries entries in rising first keys;
+// together they fill the section and hold every entry.
+std::vector<IndexBlock> readBlockDirectory(std::string_view directory, std::uint64_t blockCount,
+                                           std::uint64_t blocksBytes, std::uint64_t entryCount)
+{
+    Cursor dir(directory);
+    std::vector<IndexBlock> blocks;
+    blocks.reserve(std::size_t(blockCount)); // the header's checks bound it by the directory
+    std::uint64_t expectedOffset = 0;
+    std::uint64_t entries = 0;
+    for (std::uint64_t b = 0; b < blockCount; ++b) {
+        IndexBlock block;
+        block.offset = dir.number(8);
+        block.length = std::uint32_t(dir.number(4));
+        block.entries = std::uint32_t(dir.number(4));
+        block.checksum = dir.number(8);
+        block.firstKey = dir.units();
+        if (block.offset != expectedOffset || block.length > blocksBytes - block.offset ||
+            block.entries == 0 || block.entries > kBlockEntries ||
+            (!blocks.empty() && !(blocks.back().firstKey < block.firstKey)))
+            damaged("каталог блоков");
+        expectedOffset += block.length;
+        entries += block.entries;
+        blocks.push_back(std::move(block));
+    }
+    if (!dir.atEnd() || expectedOffset != blocksBytes || entries != entryCount)
+        damaged("каталог блоков");
+    return blocks;
+}
+
+// The block that holds key if any block does: the last one whose first key is not after it.
+const IndexBlock *blockFor(const std::vector<IndexBlock> &blocks, std::u16string_view key)
+{
+    const auto after = std::upper_bound(blocks.begin(), blocks.end(), key,
+                                        [](std::u16string_view w, const IndexBlock &b) {
+                                            return w < std::u16string_view(b.firstKey);
+                                        });
+    return after == blocks.begin() ? nullptr : &*(after - 1);
+}
+
+} // namespace
+
 std::uint64_t headwordIndexChecksum(std::string_view bytes, std::uint64_t seed)
 {
     // FNV-1a over 64-bit little-endian words (the tail padded with zeros), with a final mix.
@@ -227,11 +300,8 @@ std::optional<std::string> encodeHeadwordIndex(const HeadwordIndexContent &conte
             put32(block, content.seeks[i].location.page);
             put16(block, content.seeks[i].location.slot);
         }
-        put64(directory, blocks.size());
-        put32(directory, std::uint32_t(block.size()));
-        put32(directory, std::uint32_t(end - first));
-        put64(directory, headwordIndexChecksum(block));
-        putUnits(directory, content.seeks[first].folded);
+        putDirectoryEntry(directory, blocks.size(), block, end - first,
+                          content.seeks[first].folded);
         blocks += block;
         ++blockCount;
     }
@@ -267,17 +337,9 @@ std::optional<std::string> encodeHeadwordIndex(const HeadwordIndexContent &conte
 std::unique_ptr<HeadwordIndex> HeadwordIndex::open(const std::string &path,
                                                    std::string_view expectedKey)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    auto source = openIndexFile(path);
+    if (!source)
         return nullptr;
-    struct stat st
-    {
-    };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
-    auto source = std::make_unique<IndexFileBytes>(fd, std::uint64_t(st.st_size));
     return std::unique_ptr<HeadwordIndex>(new HeadwordIndex(std::move(source), expectedKey, true));
 }
 
@@ -361,38 +423,17 @@ HeadwordIndex::HeadwordIndex(std::unique_ptr<IndexFileBytes> source, std::string
     m_wordsStart = m_blocksStart + blocksBytes;
     m_wordsLength = wordsBytes;
 
-    Cursor dir(directory);
-    m_blocks.reserve(std::size_t(blockCount));
-    std::uint64_t expectedOffset = 0;
-    std::uint64_t entries = 0;
-    for (std::uint64_t b = 0; b < blockCount; ++b) {
-        Block block;
-        block.offset = dir.number(8);
-        block.length = std::uint32_t(dir.number(4));
-        block.entries = std::uint32_t(dir.number(4));
-        block.checksum = dir.number(8);
-        block.firstKey = dir.units();
-        if (block.offset != expectedOffset || block.length > blocksBytes - block.offset ||
-            block.entries == 0 || block.entries > kBlockEntries ||
-            (!m_blocks.empty() && !(m_blocks.back().firstKey < block.firstKey)))
-            damaged("каталог блоков");
-        expectedOffset += block.length;
-        entries += block.entries;
-        m_blocks.push_back(std::move(block));
-    }
-    if (!dir.atEnd() || expectedOffset != blocksBytes || entries != seekCount)
-        damaged("каталог блоков");
+    m_blocks = readBlockDirectory(directory, blockCount, blocksBytes, seekCount);
 }
 
 std::optional<RowLocation> HeadwordIndex::seek(std::u16string_view folded) const
 {
-    // The last block whose first key is not after the word.
-    const auto after = std::upper_bound(
-        m_blocks.begin(), m_blocks.end(), folded,
-        [](std::u16string_view w, const Block &b) { return w < std::u16string_view(b.firstKey); });
-    if (after == m_blocks.begin())
+    const IndexBlock *found = blockFor(m_blocks, folded);
+    if (!found)
         return std::nullopt;
-    const Block &block = *(after - 1);
+    const IndexBlock &block = *found;
+    // The next block's first key, which every entry of this one must come before.
+    const IndexBlock *next = found == &m_blocks.back() ? nullptr : found + 1;
     const std::string bytes = section(m_blocksStart + block.offset, block.length);
     verify(block.checksum, headwordIndexChecksum(bytes), "блок слов");
     // The entries in order up to the word's place, each checked to follow the one before.
@@ -406,7 +447,7 @@ std::optional<RowLocation> HeadwordIndex::seek(std::u16string_view folded) const
         where.slot = std::uint16_t(c.number(2));
         if (i == 0 ? key != block.firstKey : !(previous < key))
             damaged("порядок слов в блоке");
-        if (after != m_blocks.end() && !(key < after->firstKey))
+        if (next && !(key < next->firstKey))
             damaged("порядок блоков");
         if (key == folded)
             return where;
@@ -504,11 +545,7 @@ std::optional<std::string> encodeFormIndex(const FormIndexContent &content)
             if (e.form)
                 putHeadword(block, *e.form);
         }
-        put64(directory, blocks.size());
-        put32(directory, std::uint32_t(block.size()));
-        put32(directory, std::uint32_t(end - first));
-        put64(directory, headwordIndexChecksum(block));
-        putUnits(directory, content.entries[first].key);
+        putDirectoryEntry(directory, blocks.size(), block, end - first, content.entries[first].key);
         blocks += block;
         ++blockCount;
     }
@@ -531,17 +568,9 @@ std::optional<std::string> encodeFormIndex(const FormIndexContent &content)
 
 std::unique_ptr<FormIndex> FormIndex::open(const std::string &path, std::string_view expectedKey)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    auto source = openIndexFile(path);
+    if (!source)
         return nullptr;
-    struct stat st
-    {
-    };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
-    auto source = std::make_unique<IndexFileBytes>(fd, std::uint64_t(st.st_size));
     return std::unique_ptr<FormIndex>(new FormIndex(std::move(source), expectedKey, true));
 }
 
@@ -603,37 +632,17 @@ FormIndex::FormIndex(std::unique_ptr<IndexFileBytes> source, std::string_view ex
     m_entryCount = std::size_t(entryCount);
     m_blocksStart = kFormHeaderSize + keyBytes + directoryBytes;
 
-    Cursor dir(directory);
-    m_blocks.reserve(std::size_t(blockCount));
-    std::uint64_t expectedOffset = 0;
-    std::uint64_t entries = 0;
-    for (std::uint64_t b = 0; b < blockCount; ++b) {
-        Block block;
-        block.offset = dir.number(8);
-        block.length = std::uint32_t(dir.number(4));
-        block.entries = std::uint32_t(dir.number(4));
-        block.checksum = dir.number(8);
-        block.firstKey = dir.units();
-        if (block.offset != expectedOffset || block.length > blocksBytes - block.offset ||
-            block.entries == 0 || block.entries > kBlockEntries ||
-            (!m_blocks.empty() && !(m_blocks.back().firstKey < block.firstKey)))
-            damaged("каталог блоков");
-        expectedOffset += block.length;
-        entries += block.entries;
-        m_blocks.push_back(std::move(block));
-    }
-    if (!dir.atEnd() || expectedOffset != blocksBytes || entries != entryCount)
-        damaged("каталог блоков");
+    m_blocks = readBlockDirectory(directory, blockCount, blocksBytes, entryCount);
 }
 
 std::optional<IndexedForm> FormIndex::find(std::u16string_view key) const
 {
-    const auto after = std::upper_bound(
-        m_blocks.begin(), m_blocks.end(), key,
-        [](std::u16string_view w, const Block &b) { return w < std::u16string_view(b.firstKey); });
-    if (after == m_blocks.begin())
+    const IndexBlock *found = blockFor(m_blocks, key);
+    if (!found)
         return std::nullopt;
-    const Block &block = *(after - 1);
+    const IndexBlock &block = *found;
+    // The next block's first key, which every entry of this one must come before.
+    const IndexBlock *next = found == &m_blocks.back() ? nullptr : found + 1;
     // The directory's offsets and lengths were checked against the blocks' section.
     const std::string bytes = m_source->read(m_blocksStart + block.offset, block.length);
     if (m_verifyChecksums && block.checksum != headwordIndexChecksum(bytes))
@@ -652,7 +661,7 @@ std::optional<IndexedForm> FormIndex::find(std::u16string_view key) const
             entry.form = headwordAt(c);
         if (i == 0 ? entry.key != block.firstKey : !(previous < entry.key))
             damaged("порядок форм в блоке");
-        if (after != m_blocks.end() && !(entry.key < after->firstKey))
+        if (next && !(entry.key < next->firstKey))
             damaged("порядок блоков");
         if (entry.key == key)
             return entry;

@@ -71,6 +71,17 @@ struct HeadwordIndexContent
 // are not as described.
 std::optional<std::string> encodeHeadwordIndex(const HeadwordIndexContent &content);
 
+// One block of an index file's entries as its directory lists it: where its bytes lie in the
+// blocks' section, how many entries it holds, their checksum and the block's first key.
+struct IndexBlock
+{
+    std::uint64_t offset = 0;
+    std::uint32_t length = 0;
+    std::uint32_t entries = 0;
+    std::uint64_t checksum = 0;
+    std::u16string firstKey;
+};
+
 // An index file opened for reading. Only its header, key and directory are read when opening;
 // each seek reads one block.
 class HeadwordIndex
@@ -99,14 +110,6 @@ public:
     std::vector<IndexedHeadword> words() const;
 
 private:
-    struct Block
-    {
-        std::uint64_t offset = 0;
-        std::uint32_t length = 0;
-        std::uint32_t entries = 0;
-        std::uint64_t checksum = 0;
-        std::u16string firstKey;
-    };
     HeadwordIndex(std::unique_ptr<IndexFileBytes> source, std::string_view expectedKey,
                   bool verifyChecksums);
     std::string section(std::uint64_t offset, std::uint64_t length) const;
@@ -121,7 +124,7 @@ private:
     std::uint64_t m_wordsStart = 0;
     std::uint64_t m_wordsLength = 0;
     std::uint64_t m_wordsChecksum = 0;
-    std::vector<Block> m_blocks;
+    std::vector<IndexBlock> m_blocks;
 };
 
 // Entries per seek block.
@@ -186,14 +189,6 @@ public:
     std::optional<IndexedForm> find(std::u16string_view key) const;
 
 private:
-    struct Block
-    {
-        std::uint64_t offset = 0;
-        std::uint32_t length = 0;
-        std::uint32_t entries = 0;
-        std::uint64_t checksum = 0;
-        std::u16string firstKey;
-    };
     FormIndex(std::unique_ptr<IndexFileBytes> source, std::string_view expectedKey,
               bool verifyChecksums);
 
@@ -201,7 +196,7 @@ private:
     bool m_verifyChecksums = true;
     std::size_t m_entryCount = 0;
     std::uint64_t m_blocksStart = 0;
-    std::vector<Block> m_blocks;
+    std::vector<IndexBlock> m_blocks;
 };
 
 } // namespace kelmor::books
