@@ -11,6 +11,7 @@
 #include "books/word_list_forms.h"
 #include "books/wordlist.h"
 #include "support/book_fixture.h"
+#include "support/cache_home.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,24 +25,6 @@ using namespace kelmor::books;
 using namespace kelmor::testing;
 
 namespace {
-
-// XDG_CACHE_HOME set for the life of the object.
-class CacheHome
-{
-public:
-    explicit CacheHome(const QString &path = {})
-        : m_old(qgetenv("XDG_CACHE_HOME"))
-    {
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(path.isEmpty() ? m_dir.path() : path));
-    }
-    ~CacheHome() { qputenv("XDG_CACHE_HOME", m_old); }
-    CacheHome(const CacheHome &) = delete;
-    CacheHome &operator=(const CacheHome &) = delete;
-
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_old;
-};
 
 std::shared_ptr<const WordForms> russian()
 {

@@ -14,6 +14,7 @@
 #include "shell/dictionary_pane.h"
 #include "shell/main_window.h"
 #include "support/book_fixture.h"
+#include "support/cache_home.h"
 #include "viewer/interpretation_document.h"
 #include "viewer/literature_pane.h"
 #include "viewer/messages.h"
@@ -530,13 +531,7 @@ TEST_F(MainWindowBooksTest, TheWholeDreamWindowOpensFromTheServiceMenuAndItsKey)
 
 TEST_F(MainWindowBooksTest, TheSearchInsideTheInterpretationsOpensWithItsKeyAndShowsAHeadword)
 {
-    QTemporaryDir cache;
-    struct CacheHome
-    {
-        QByteArray old = qgetenv("XDG_CACHE_HOME");
-        ~CacheHome() { qputenv("XDG_CACHE_HOME", old); }
-    } restore;
-    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    const kelmor::testing::CacheHome cache;
     auto *menu = window->findChild<QMenu *>("mnuCommands");
     QAction *command = window->findChild<QAction *>("mnuFulltext");
     ASSERT_NE(command, nullptr);
