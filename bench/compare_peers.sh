@@ -5,8 +5,8 @@
 # their ratio: a lookup of a word that every book has, of a word that none has and of a word
 # found only through its dictionary form (the whole process), the same on an empty library (the
 # floor of starting a process), and the peak memory of a lookup; then, under Xvfb, the main
-# window's first and later starts and its memory.
-# Installs sdcv from Debian when it is missing. Not part of .ci/run.
+# window's first and later starts and its memory beside GoldenDict's on the same StarDict files.
+# Installs sdcv and GoldenDict from Debian when they are missing. Not part of .ci/run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
@@ -70,42 +70,86 @@ for name, k, s in measures:
     print(f"{'peak RSS, ' + name:34} {km:8.1f}MB {sm:8.1f}MB {km / sm:7.2f}")
 PY
 
-# The main window under Xvfb (Kelmor only: GoldenDict is not driven by this script): the time
-# from exec to the window shown (its "started shown" log line), first start (no cache) and later
-# ones, and the resident memory 3 s after the start (the books indexed after a first start).
-if command -v Xvfb >/dev/null; then
+# The main window under Xvfb beside GoldenDict's on the same StarDict files (installed from
+# Debian when missing): the time from exec to the program's main window visible (xdotool), first
+# start (no cache: Kelmor's headword indexes, GoldenDict's index folder) and later ones, and the
+# resident memory 3 s after a start; interleaved, medians.
+if ! command -v goldendict >/dev/null; then
+    sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get install -y --no-install-recommends goldendict xdotool >/dev/null || true
+fi
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
     display=:$((90 + RANDOM % 100))
     Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
     xvfb=$!
     sleep 1
-    DISPLAY=$display python3 - "$work" "$kelmor" <<'PY'
+    # GoldenDict's own settings: the library's StarDict folder, no tray, no update check.
+    mkdir -p "$work/gd-home/.goldendict"
+    cat >"$work/gd-home/.goldendict/config" <<XML
+<config>
+ <paths><path recursive="1">$work/library/stardict</path></paths>
+ <preferences>
+  <enableTrayIcon>0</enableTrayIcon><startToTray>0</startToTray>
+  <checkForNewReleases>0</checkForNewReleases>
+  <enableMainWindowHotkey>0</enableMainWindowHotkey><enableClipboardHotkey>0</enableClipboardHotkey>
+ </preferences>
+</config>
+XML
+    DISPLAY=$display python3 - "$work" "$kelmor" "$runs" <<'PY'
 import os, signal, statistics, subprocess, sys, time, shutil
-work, kelmor = sys.argv[1], sys.argv[2]
-env = dict(os.environ, XDG_DATA_DIRS=work + "/library/share", XDG_CONFIG_HOME=work + "/gui-config",
-           XDG_CACHE_HOME=work + "/gui-cache", QT_LOGGING_RULES="kelmor.shell.info=true")
-def start():
+work, kelmor, runs = sys.argv[1], sys.argv[2], max(3, int(sys.argv[3]) // 4)
+kel_env = dict(os.environ, XDG_DATA_DIRS=work + "/library/share",
+               XDG_CONFIG_HOME=work + "/gui-config", XDG_CACHE_HOME=work + "/gui-cache")
+gd_env = dict(os.environ, HOME=work + "/gd-home", XDG_CONFIG_HOME=work + "/gd-home/.config",
+              XDG_CACHE_HOME=work + "/gd-home/.cache")
+programs = {
+    "kelmor": ([kelmor], kel_env, "Kelmor 3", [work + "/gui-cache"]),
+    "goldendict": (["goldendict"], gd_env, "^GoldenDict", [work + "/gd-home/.cache"]),
+}
+def visible(name):
+    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+def start(program, fresh):
+    cmd, env, name, caches = programs[program]
+    if fresh:
+        for c in caches:
+            shutil.rmtree(c, ignore_errors=True)
     t = time.perf_counter()
-    p = subprocess.Popen([kelmor], env=env, stderr=subprocess.PIPE, stdout=subprocess.DEVNULL, text=True)
+    p = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     shown = None
-    for line in p.stderr:
-        if "started" in line:
+    while shown is None and time.perf_counter() - t < 60:
+        if visible(name):
             shown = (time.perf_counter() - t) * 1000
-            break
+        else:
+            time.sleep(0.005)
     time.sleep(3)
+    if p.poll() is not None:
+        sys.exit(f"{program} ended by itself with status {p.returncode}")
     with open(f"/proc/{p.pid}/status") as f:
         rss = int(f.read().split("VmRSS:")[1].split()[0]) / 1024
     p.send_signal(signal.SIGTERM)
-    p.wait(20)
-    return shown, rss
-firsts, warms = [], []
-for _ in range(3):
-    shutil.rmtree(work + "/gui-cache", ignore_errors=True)
-    firsts.append(start())
-    warms.append(start())
-    warms.append(start())
-print(f"main window shown, first start      {statistics.median(f[0] for f in firsts):8.0f}ms")
-print(f"main window shown, later starts     {statistics.median(w[0] for w in warms):8.0f}ms")
-print(f"resident memory 3 s after a start   {statistics.median(w[1] for w in warms):8.1f}MB")
+    try:
+        p.wait(20)
+    except subprocess.TimeoutExpired:
+        p.kill()
+        p.wait()
+    return shown or float("nan"), rss
+first = {k: [] for k in programs}
+later = {k: [] for k in programs}
+for _ in range(runs):  # interleaved
+    for k in programs:
+        first[k].append(start(k, True))
+    for _ in range(2):
+        for k in programs:
+            later[k].append(start(k, False))
+def med(values, i):
+    return statistics.median(v[i] for v in values)
+print(f"{'main window (medians of %d and %d starts)' % (runs, 2 * runs):42} {'kelmor':>10} {'goldendict':>11} {'ratio':>7}")
+for label, table, i, unit in [("shown, first start", first, 0, "ms"),
+                              ("shown, later starts", later, 0, "ms"),
+                              ("resident memory 3 s after a later start", later, 1, "MB")]:
+    k, g = med(table["kelmor"], i), med(table["goldendict"], i)
+    print(f"{label:42} {k:8.1f}{unit} {g:9.1f}{unit} {k / g:7.2f}")
 PY
     kill "$xvfb"
 fi
