@@ -7,6 +7,7 @@
 #include "dream/dream_report.h"
 #include "platform/qt_timezone.h"
 #include "platform/settings.h"
+#include "platform/terminal_io.h"
 #include "viewer/catalogue_books.h"
 #include "viewer/lookup_command.h"
 
@@ -26,29 +27,11 @@ const char *const kUsage = "Использование: kelmor dream [--at \"Г�
                            "  --at   местное время сна (по умолчанию сейчас)\n"
                            "  --raw  вывести текст отчёта как он собран, без оформления\n";
 
-void writeTo(FILE *stream, const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
+using platform::writeTo;
 
 void fail(const QString &message)
 {
     writeTo(stderr, (QStringLiteral("kelmor dream: ") + message + u'\n').toUtf8());
-}
-
-// Standard input, up to the limit; std::nullopt when there is more.
-std::optional<QByteArray> readInput()
-{
-    QByteArray bytes;
-    char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
-        if (std::size_t(bytes.size()) + got > kMaxInputBytes)
-            return std::nullopt;
-        bytes.append(buffer, qsizetype(got));
-    }
-    return bytes;
 }
 
 } // namespace
@@ -89,7 +72,7 @@ int runDreamCommand(const QStringList &args)
         }
     }
 
-    const std::optional<QByteArray> input = readInput();
+    const std::optional<QByteArray> input = platform::readStandardInput(kMaxInputBytes);
     if (!input) {
         fail(QStringLiteral("текст сна слишком длинный: больше %1 байт").arg(kMaxInputBytes));
         return 2;

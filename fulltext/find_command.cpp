@@ -6,6 +6,7 @@
 #include "fulltext/fulltext_search.h"
 #include "fulltext/sqlite_connection.h"
 #include "platform/cache_folder.h"
+#include "platform/terminal_io.h"
 #include "viewer/lookup_command.h"
 
 #include <QJsonArray>
@@ -30,11 +31,7 @@ const char *const kUsage =
     "  --limit  сколько статей вывести (по умолчанию 20)\n"
     "  --json   массив объектов с ключами headword, book и snippet\n";
 
-void writeTo(FILE *stream, const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
+using platform::writeTo;
 
 void fail(const QString &message)
 {

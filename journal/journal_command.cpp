@@ -10,6 +10,7 @@
 #include "journal/journal_store.h"
 #include "platform/qt_timezone.h"
 #include "platform/settings.h"
+#include "platform/terminal_io.h"
 #include "viewer/catalogue_books.h"
 #include "viewer/lookup_command.h"
 
@@ -52,11 +53,7 @@ public:
     QString message;
 };
 
-void writeTo(FILE *stream, const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
+using platform::writeTo;
 
 void say(FILE *stream, const QString &text)
 {
@@ -97,19 +94,6 @@ private:
     QStringList m_args;
     int m_index = 0;
 };
-
-std::optional<QByteArray> readInput()
-{
-    QByteArray bytes;
-    char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
-        if (std::size_t(bytes.size()) + got > kMaxInputBytes)
-            return std::nullopt;
-        bytes.append(buffer, qsizetype(got));
-    }
-    return bytes;
-}
 
 std::int64_t instantOf(const QString &text, const QString &option,
                        const astro::TimeZoneProvider &zone)
@@ -239,7 +223,7 @@ int add(Arguments &args)
         entry.wokeUp = night.wokeUp;
     }
 
-    const std::optional<QByteArray> input = readInput();
+    const std::optional<QByteArray> input = platform::readStandardInput(kMaxInputBytes);
     if (!input)
         throw UsageError(
             QStringLiteral("текст сна слишком длинный: больше %1 байт").arg(kMaxInputBytes));

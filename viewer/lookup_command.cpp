@@ -4,6 +4,7 @@
 #include "books/form_cache.h"
 #include "books/word_list_forms.h"
 #include "platform/settings.h"
+#include "platform/terminal_io.h"
 #include "viewer/catalogue_books.h"
 
 #include <QDir>
@@ -16,11 +17,7 @@ namespace kelmor::viewer {
 
 namespace {
 
-void writeTo(FILE *stream, const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
+using platform::writeTo;
 
 QByteArray sgr(const CharFormat &f)
 {
