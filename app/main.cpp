@@ -1,11 +1,11 @@
-// Entry point: command-line subcommands first (they need no display and skip the start-up
-// procedure, so they also work while the program is open), then the start-up procedure.
-#include "calendar/moon_command.h"
+// The windowed program, started by the `kelmor` command (app/launcher.cpp), which runs lookup and
+// moon itself: the terminal commands that share the windows' code first (they need no display
+// and skip the start-up procedure, so they also work while the program is open), then the
+// start-up procedure.
 #include "dream/dream_command.h"
 #include "fulltext/find_command.h"
 #include "journal/journal_command.h"
 #include "shell/startup.h"
-#include "viewer/lookup_command.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -14,18 +14,6 @@
 int main(int argc, char **argv)
 {
     const QByteArray command = argc >= 2 ? QByteArray(argv[1]) : QByteArray();
-
-    // "kelmor moon ...": the lunar-day report.
-    if (command == "moon") {
-        QCoreApplication app(argc, argv);
-        return kelmor::calendar::runMoonCommand(QCoreApplication::arguments().mid(2));
-    }
-
-    // "kelmor lookup ...": the interpretation of a word, dispatched here the same way.
-    if (command == "lookup") {
-        QCoreApplication app(argc, argv);
-        return kelmor::viewer::runLookupCommand(QCoreApplication::arguments().mid(2));
-    }
 
     // "kelmor dream ...": the report of a whole dream read from standard input.
     if (command == "dream") {

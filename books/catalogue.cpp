@@ -2,15 +2,12 @@
 
 #include "books/engine/casefold.h"
 #include "books/engine/jet.h"
-#include "books/engine/textcodec.h"
 #include "books/headword_cache.h"
 #include "platform/cache_folder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 #include <exception>
@@ -18,8 +15,6 @@
 namespace kelmor::books {
 
 namespace {
-
-constexpr int kIconSize = 32;
 
 std::string nativePath(const QString &path)
 {
@@ -29,27 +24,6 @@ std::string nativePath(const QString &path)
 QString fromU16(const std::u16string &s)
 {
     return QString::fromUtf16(s.data(), qsizetype(s.size()));
-}
-
-QImage makeDefaultImage()
-{
-    // A closed book seen from the front: cover outline, spine and page edges. The cover's inside
-    // stays transparent, so a book's own icon drawn under it shows through.
-    QImage img(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor cover(0x1f, 0x3a, 0x7a);
-    p.setPen(QPen(cover, 2.0));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(QRectF(5, 2, 24, 26), 2, 2);
-    p.setPen(QPen(cover.darker(130), 3.0));
-    p.drawLine(QPointF(7, 3), QPointF(7, 27)); // spine
-    p.setPen(QPen(QColor(0xe8, 0xe0, 0xc8), 2.0));
-    p.drawLine(QPointF(8, 30), QPointF(29, 30)); // page edges
-    p.setPen(QPen(cover, 1.0));
-    p.drawLine(QPointF(8, 31), QPointF(29, 31));
-    return img;
 }
 
 } // namespace
@@ -99,34 +73,6 @@ Catalogue::~Catalogue() = default;
 void Catalogue::setOpener(Opener opener)
 {
     m_opener = std::move(opener);
-}
-
-QImage Catalogue::defaultImage()
-{
-    static const QImage image = makeDefaultImage();
-    return image;
-}
-
-QImage Catalogue::composeIcon(const std::u16string &iconText)
-{
-    if (iconText.empty())
-        return {};
-    const std::optional<std::string> bytes = toCp1251(iconText);
-    if (!bytes)
-        return {};
-    const QImage picture =
-        QImage::fromData(QByteArray::fromRawData(bytes->data(), qsizetype(bytes->size())));
-    if (picture.isNull())
-        return {};
-    QImage result(kIconSize, kIconSize, QImage::Format_ARGB32_Premultiplied);
-    result.fill(Qt::transparent);
-    QPainter p(&result);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QImage scaled =
-        picture.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    p.drawImage((kIconSize - scaled.width()) / 2, (kIconSize - scaled.height()) / 2, scaled);
-    p.drawImage(0, 0, defaultImage());
-    return result;
 }
 
 Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReader &states)
@@ -198,7 +144,6 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
             entry.tolkName = fromU16(config->text("TolkName").value_or(u""));
             const std::optional<std::u16string> color = config->text("Color");
             entry.color = color ? fromU16(*color) : QStringLiteral("0");
-            const std::u16string iconText = config->text("Icon").value_or(u"");
             if (!open->index && !bookKey.isEmpty() && !m_indexOnLoad)
                 m_unindexed.emplace_back(path, bookKey);
             if (!open->index && !bookKey.isEmpty() && m_indexOnLoad) {
@@ -218,15 +163,8 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
                 entry.recordCount = open->book->recordCount();
             }
 
-            if (m_icons) {
-                entry.icon = composeIcon(iconText);
-                if (entry.icon.isNull()) {
-                    entry.icon = defaultImage();
-                    entry.imageKey = QStringLiteral("default");
-                } else {
-                    entry.imageKey = QString::number(j) + QLatin1Char('k');
-                }
-            }
+            if (m_icons)
+                entry.iconText = config->text("Icon").value_or(u"");
         } catch (const std::exception &e) {
             result.skipped.append(
                 {file.fileName(),

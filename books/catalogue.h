@@ -5,7 +5,6 @@
 // menus, the word list and the interpretation all read it. Built once per process; entries are
 // never removed, only enabled and disabled.
 
-#include <QImage>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -32,9 +31,8 @@ struct BookEntry
     QString toolName; // Config.ToolName: tooltip of the book button, caption of its menu entries
     QString tolkName; // Config.TolkName: heading above the book's article in an interpretation
     QString color;    // Config.Color as stored (decimal 0x00BBGGRR), "0" when Null
-    QString imageKey; // file position j in the folder listing followed by "k", or "default"
-    QImage icon;      // the book's icon with the default image drawn over it; the default image
-                      // itself when the book has no usable icon
+    std::u16string iconText;      // Config.Icon as stored (an image file, one Windows-1251 byte per
+                                  // character; see books/book_icon.h), empty when Null
     int filePosition = 0;         // j: position in the listing, counting every listed file
     std::int64_t recordCount = 0; // records of table Book: the book's number of articles
     bool enabled = true;
@@ -88,20 +86,13 @@ public:
     void setIndexingOnLoad(bool enabled) { m_indexOnLoad = enabled; }
     // The books load() left without an index: full path and cache key of each.
     const std::vector<std::pair<QString, QString>> &unindexedBooks() const { return m_unindexed; }
-    // Whether the books' icons are composed (default on); off, BookEntry::icon stays null and
-    // imageKey empty (terminal commands show no icons). Set before load().
+    // Whether the books' icons are kept (default on); off, BookEntry::iconText stays empty
+    // (terminal commands show no icons). Set before load().
     void setIcons(bool enabled) { m_icons = enabled; }
 
     // Builds the catalogue from "*.book" files of booksPath in case-insensitive alphabetical
     // order. May be called once; a second call returns the first result unchanged.
     LoadResult load(const QString &booksPath, const StateReader &states = {});
-
-    // The default "generic book" image (also drawn over every book's own icon).
-    static QImage defaultImage();
-    // The icon for stored Config.Icon text (each character one Windows-1251 byte of an image
-    // file): the decoded picture with the default image over it; a null image when the bytes
-    // do not decode.
-    static QImage composeIcon(const std::u16string &iconText);
 
     int count() const { return int(m_books.size()); }
     const BookEntry &book(int n) const;

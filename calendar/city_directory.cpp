@@ -1,9 +1,9 @@
 #include "calendar/city_directory.h"
 
 #include "platform/ansi_text.h"
+#include "platform/program_path.h"
 #include "platform/settings.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -196,8 +196,9 @@ CityFile readCityFile(const QString &path)
 
 QString CityFilePath()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/City.csv");
-    if (!QCoreApplication::applicationDirPath().isEmpty() && QFileInfo::exists(beside))
+    const QString folder = platform::programFolder();
+    const QString beside = folder + QStringLiteral("/City.csv");
+    if (!folder.isEmpty() && QFileInfo::exists(beside))
         return beside;
     return platform::AddBackslash(platform::GetSpecialFolderPath(platform::CommonAppDataFolder)) +
            QStringLiteral("ZEL Programming/ZEL Kelmor/3.1/City.csv");

@@ -1,8 +1,8 @@
 #include "shell/autorun.h"
 
+#include "platform/program_path.h"
 #include "registry/registry.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
@@ -16,7 +16,7 @@ using registry::Registry;
 
 QString AutorunCommand()
 {
-    const QString program = QCoreApplication::applicationFilePath();
+    const QString program = platform::programPath();
     const QString real = QFileInfo(program).canonicalFilePath();
     return (real.isEmpty() ? program : real) + QStringLiteral(" /tray");
 }

@@ -1,5 +1,7 @@
 #include "shell/dictionary_pane.h"
 
+#include "books/book_icon.h"
+
 #include "books/word_list_forms.h"
 #include "platform/keyboard_layout.h"
 #include "platform/version.h"
@@ -335,7 +337,8 @@ void DictionaryPane::buildBookControls()
     const QList<BookEntry> &books = m_catalogue->books();
     for (int n = 0; n < books.size(); ++n) {
         const BookEntry &b = books.at(n);
-        QAction *button = m_bookBar->addAction(QIcon(QPixmap::fromImage(b.icon)), b.toolName);
+        QAction *button =
+            m_bookBar->addAction(QIcon(QPixmap::fromImage(books::bookIcon(b).image)), b.toolName);
         button->setObjectName(b.path);
         button->setToolTip(b.toolName);
         button->setCheckable(true);

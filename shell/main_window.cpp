@@ -10,6 +10,7 @@
 #include "platform/about_box.h"
 #include "platform/pointer_position.h"
 #include "platform/process_animation.h"
+#include "platform/program_path.h"
 #include "platform/settings.h"
 #include "platform/tray_area.h"
 #include "platform/twips.h"
@@ -105,10 +106,9 @@ MainWindow::MainWindow(platform::SettingsStore &store, Options options, QWidget 
     , m_options(std::move(options))
 {
     if (m_options.programFolder.isEmpty())
-        m_options.programFolder = QCoreApplication::applicationDirPath();
+        m_options.programFolder = platform::programFolder();
     if (m_options.executableBaseName.isEmpty())
-        m_options.executableBaseName =
-            QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+        m_options.executableBaseName = QFileInfo(platform::programPath()).completeBaseName();
     if (!m_options.endProcess) {
         // Queued, so that an end during the load (before the event loop runs) still ends it.
         m_options.endProcess = [] {

@@ -1,5 +1,6 @@
 #include "viewer/tolk.h"
 
+#include "platform/program_path.h"
 #include "platform/settings.h"
 #include "platform/twips.h"
 #include "viewer/article_document.h"
@@ -135,10 +136,9 @@ Tolk::Tolk(Context context, platform::SettingsStore *settings, QWidget *owner)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Толкование сна"));
     // Under the program's own name the window cannot be made smaller than this.
-    const QString program =
-        m_context.executableBaseName.isEmpty()
-            ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
-            : m_context.executableBaseName;
+    const QString program = m_context.executableBaseName.isEmpty()
+                                ? QFileInfo(platform::programPath()).completeBaseName()
+                                : m_context.executableBaseName;
     if (program.toUpper() == QLatin1String("KELMOR"))
         setMinimumSize(380, 200);
 

@@ -281,3 +281,47 @@ TEST_F(ProgramProcess, TerminationWhileABoxIsOpenInNormalRunningSaves)
     EXPECT_TRUE(saved.contains(QStringLiteral("Kelmor3/Height")));
     EXPECT_EQ(saved.value(QStringLiteral("Kelmor3/ListMode")).toString(), QStringLiteral("1"));
 }
+
+// The `kelmor` command runs lookup and moon on Qt Core alone and becomes the windowed program
+// for everything else: the same process, told the command's path for the autostart entry.
+TEST_F(ProgramProcess, CommandBecomesTheWindowedProgramBesideIt)
+{
+    const QString command = QFileInfo(QStringLiteral(KELMOR_BINARY)).canonicalFilePath();
+
+    // No graphical library is loaded for the terminal commands.
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {command});
+    ASSERT_TRUE(ldd.waitForFinished(10000));
+    const QByteArray libraries = ldd.readAllStandardOutput();
+    EXPECT_TRUE(libraries.contains("libQt6Core")) << libraries.constData();
+    for (const char *graphical : {"libQt6Gui", "libQt6Widgets", "libGL", "libxcb", "libfontconfig"})
+        EXPECT_FALSE(libraries.contains(graphical)) << graphical << "\n" << libraries.constData();
+
+    // The window: the process the test started runs the program, with the command's path.
+    QProcess program;
+    start(program, {QStringLiteral("/tray")});
+    QByteArray log;
+    ASSERT_TRUE(waitForLog(program, log, "main window loaded")) << log.constData();
+    const QString pid = QString::number(program.processId());
+    const QString exe =
+        QFileInfo(QStringLiteral("/proc/") + pid + QStringLiteral("/exe")).symLinkTarget();
+    EXPECT_TRUE(exe.endsWith(QStringLiteral("/libexec/kelmor/kelmor"))) << exe.toStdString();
+    QFile environment(QStringLiteral("/proc/") + pid + QStringLiteral("/environ"));
+    ASSERT_TRUE(environment.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(environment.readAll().split('\0').contains("KELMOR_LAUNCHER=" + command.toUtf8()));
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000));
+
+    // A command whose program is missing says which file it could not start.
+    const QString lone = dir.filePath(QStringLiteral("lone/bin/kelmor"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(lone).absolutePath()));
+    ASSERT_TRUE(QFile::copy(command, lone));
+    QProcess missing;
+    missing.start(lone, {QStringLiteral("/tray")});
+    ASSERT_TRUE(missing.waitForFinished(10000));
+    EXPECT_EQ(missing.exitCode(), 127);
+    const QString error = QString::fromUtf8(missing.readAllStandardError());
+    EXPECT_TRUE(error.contains(QStringLiteral("не удалось запустить программу «") +
+                               dir.filePath(QStringLiteral("lone/libexec/kelmor/kelmor"))))
+        << error.toStdString();
+}

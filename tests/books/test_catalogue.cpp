@@ -1,6 +1,7 @@
 // The book catalogue: which files become books and in what order, their fields and icon keys,
 // enabled states by full path, the menu actions, damaged books and the fatal conditions.
 
+#include "books/book_icon.h"
 #include "books/catalogue.h"
 #include "books/engine/jet.h"
 #include "books/engine/jet_writer.h"
@@ -55,22 +56,22 @@ TEST(Catalogue, OrderFieldsAndIconKeysCountEveryListedFile)
     EXPECT_EQ(first.path, folder.filePath("A_first.book"));
     EXPECT_EQ(first.tolkName, "ПЕРВЫЙ");
     EXPECT_EQ(first.color, "0"); // Null colour
-    EXPECT_EQ(first.imageKey, "default");
+    EXPECT_EQ(bookIcon(first).imageKey, "default");
     EXPECT_EQ(first.recordCount, 2);
-    EXPECT_EQ(first.icon, Catalogue::defaultImage());
+    EXPECT_EQ(bookIcon(first).image, defaultBookImage());
 
     const BookEntry &second = c.book(1);
     EXPECT_EQ(second.color, "255");
     EXPECT_EQ(second.filePosition, 2);
-    EXPECT_EQ(second.imageKey, "2k");
-    EXPECT_FALSE(second.icon.isNull());
-    EXPECT_NE(second.icon, Catalogue::defaultImage());
+    EXPECT_EQ(bookIcon(second).imageKey, "2k");
+    EXPECT_FALSE(bookIcon(second).image.isNull());
+    EXPECT_NE(bookIcon(second).image, defaultBookImage());
 }
 
 TEST(Catalogue, IconShowsThroughTheDefaultImage)
 {
-    const QImage icon = Catalogue::composeIcon(iconText(QColor(0, 200, 0)));
-    const QImage def = Catalogue::defaultImage();
+    const QImage icon = composeBookIcon(iconText(QColor(0, 200, 0)));
+    const QImage def = defaultBookImage();
     ASSERT_EQ(icon.size(), def.size());
     bool sawIcon = false, sawDefault = false;
     for (int y = 0; y < def.height(); ++y)
@@ -87,8 +88,8 @@ TEST(Catalogue, IconShowsThroughTheDefaultImage)
     EXPECT_TRUE(sawIcon && sawDefault);
 
     // Bytes that are not a picture: no icon (the caller falls back to the default image).
-    EXPECT_TRUE(Catalogue::composeIcon(u"not a picture").isNull());
-    EXPECT_TRUE(Catalogue::composeIcon(u"").isNull());
+    EXPECT_TRUE(composeBookIcon(u"not a picture").isNull());
+    EXPECT_TRUE(composeBookIcon(u"").isNull());
 }
 
 TEST(Catalogue, UndecodableIconKeepsTheBookWithTheDefaultImage)
@@ -98,8 +99,8 @@ TEST(Catalogue, UndecodableIconKeepsTheBookWithTheDefaultImage)
     Catalogue c;
     ASSERT_EQ(c.load(folder.path()).status, Catalogue::Status::Ok);
     ASSERT_EQ(c.count(), 1);
-    EXPECT_EQ(c.book(0).imageKey, "default");
-    EXPECT_EQ(c.book(0).icon, Catalogue::defaultImage());
+    EXPECT_EQ(bookIcon(c.book(0)).imageKey, "default");
+    EXPECT_EQ(bookIcon(c.book(0)).image, defaultBookImage());
 }
 
 TEST(Catalogue, EnabledStatesAreKeyedByFullPath)
@@ -169,7 +170,7 @@ TEST(Catalogue, DamagedBookIsSkippedAndTheOthersLoad)
     const auto result = c.load(folder.path());
     ASSERT_EQ(result.status, Catalogue::Status::Ok);
     EXPECT_EQ(toolNames(c), (QStringList{"Хороший", "Тоже хороший"}));
-    EXPECT_EQ(c.book(1).imageKey, "default");
+    EXPECT_EQ(bookIcon(c.book(1)).imageKey, "default");
     EXPECT_EQ(c.book(1).filePosition, 2);
     ASSERT_EQ(result.skipped.size(), 1);
     EXPECT_EQ(result.skipped[0].fileName, "b_broken.book");

@@ -74,12 +74,14 @@ def desktop_entry(path):
 def usage_of(program, command=None):
     """The commands and options that a program's usage text names.
 
-    kelmor dispatches its commands in app/main.cpp; each command's options come from its own
-    --help. kelmor-book lists every command on a usage line of its own.
+    kelmor dispatches its commands in app/launcher.cpp (those it runs itself) and app/main.cpp
+    (the windowed program's); each command's options come from its own --help. kelmor-book lists every command on a usage line of its own.
     """
     if program == "kelmor":
-        with open(os.path.join(SOURCE, "app", "main.cpp"), encoding="utf-8") as f:
-            commands = re.findall(r'command == "([a-z-]+)"', f.read())
+        commands = []
+        for source in ("launcher.cpp", "main.cpp"):
+            with open(os.path.join(SOURCE, "app", source), encoding="utf-8") as f:
+                commands += re.findall(r'command == "([a-z-]+)"', f.read())
         options = {}
         for c in commands:
             out = run([KELMOR, c, "--help"], env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 using namespace kelmor::platform;
 using kelmor::registry::Registry;
@@ -267,6 +268,39 @@ TEST(Autostart, ValuesThatCannotRunStayInTheStore)
         names << row.first;
     EXPECT_EQ(names, (QStringList{EntryName, QStringLiteral("Blank"), QStringLiteral("a/b"),
                                   QString(), QStringLiteral("Other")}));
+}
+
+TEST(Autorun, TheCommandThatStartedTheProgramIsWhatTheSessionStarts)
+{
+    // Started through the `kelmor` command, the program is written as that command; a value that
+    // names no executable file (relative, missing, not executable) leaves the program's own path.
+    ScratchConfig config;
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    const QString command = bin.filePath(QStringLiteral("kelmor"));
+    const QString plain = bin.filePath(QStringLiteral("plain"));
+    for (const QString &file : {command, plain}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QFile::setPermissions(command, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QString own = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const struct
+    {
+        QString value;
+        QString expected;
+    } cases[] = {
+        {command, QFileInfo(command).canonicalFilePath()},
+        {QStringLiteral("kelmor"), own},
+        {bin.filePath(QStringLiteral("missing")), own},
+        {plain, own},
+    };
+    for (const auto &c : cases) {
+        qputenv("KELMOR_LAUNCHER", c.value.toUtf8());
+        EXPECT_EQ(kelmor::shell::AutorunCommand(), c.expected + QStringLiteral(" /tray"))
+            << c.value.toStdString();
+    }
+    qunsetenv("KELMOR_LAUNCHER");
 }
 
 TEST(Autorun, SetAutorunWritesTheProgramWithTray)
