@@ -79,10 +79,16 @@ if ! command -v goldendict >/dev/null; then
     $sudo apt-get install -y --no-install-recommends goldendict xdotool >/dev/null || true
 fi
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
-    display=:$((90 + RANDOM % 100))
+    # A display number no other server holds, and the server answering before anything starts.
+    number=$((90 + RANDOM % 100))
+    while [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
+    display=:$number
     Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
     xvfb=$!
-    sleep 1
+    for _ in $(seq 100); do
+        DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        sleep 0.1
+    done
     # GoldenDict's own settings: the library's StarDict folder, no tray, no update check.
     mkdir -p "$work/gd-home/.goldendict"
     cat >"$work/gd-home/.goldendict/config" <<XML
@@ -115,7 +121,8 @@ def start(program, fresh):
         for c in caches:
             shutil.rmtree(c, ignore_errors=True)
     t = time.perf_counter()
-    p = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    log = open(f"{work}/{program}.log", "wb")
+    p = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=log)
     shown = None
     while shown is None and time.perf_counter() - t < 60:
         if visible(name):
@@ -124,7 +131,9 @@ def start(program, fresh):
             time.sleep(0.005)
     time.sleep(3)
     if p.poll() is not None:
-        sys.exit(f"{program} ended by itself with status {p.returncode}")
+        with open(f"{work}/{program}.log", errors="replace") as f:
+            tail = "".join(f.readlines()[-20:])
+        sys.exit(f"{program} ended by itself with status {p.returncode}:\n{tail}")
     with open(f"/proc/{p.pid}/status") as f:
         rss = int(f.read().split("VmRSS:")[1].split()[0]) / 1024
     p.send_signal(signal.SIGTERM)
