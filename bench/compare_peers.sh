@@ -109,7 +109,7 @@ kel_env = dict(os.environ, XDG_DATA_DIRS=work + "/library/share",
 gd_env = dict(os.environ, HOME=work + "/gd-home", XDG_CONFIG_HOME=work + "/gd-home/.config",
               XDG_CACHE_HOME=work + "/gd-home/.cache")
 programs = {
-    "kelmor": ([kelmor], kel_env, "Kelmor 3", [work + "/gui-cache"]),
+    "kelmor": ([kelmor], kel_env, r"Kelmor 3\.[0-9]", [work + "/gui-cache"]),
     "goldendict": (["goldendict"], gd_env, "^GoldenDict", [work + "/gd-home/.cache"]),
 }
 def visible(name):

@@ -245,6 +245,40 @@ std::optional<std::vector<IndexedHeadword>> Catalogue::indexedHeadwords(int n) c
     }
 }
 
+std::optional<HeadwordReader> Catalogue::headwordReader(int n) const
+{
+    if (n < 0 || n >= int(m_open.size()) || !m_open[size_t(n)]->index)
+        return std::nullopt;
+    Open &open = *m_open[size_t(n)];
+    try {
+        return open.index->wordReader();
+    } catch (const HeadwordIndexError &) {
+        open.dropIndex();
+        return std::nullopt;
+    }
+}
+
+void Catalogue::dropHeadwordIndex(int n) const
+{
+    if (n >= 0 && n < int(m_open.size()) && m_open[size_t(n)]->index)
+        m_open[size_t(n)]->dropIndex();
+}
+
+bool Catalogue::forEachIndexedHeadword(
+    int n, const std::function<void(std::u16string_view, std::string_view)> &visit) const
+{
+    if (n < 0 || n >= int(m_open.size()) || !m_open[size_t(n)]->index)
+        return false;
+    Open &open = *m_open[size_t(n)];
+    try {
+        open.index->forEachWord(visit);
+        return true;
+    } catch (const HeadwordIndexError &) {
+        open.dropIndex();
+        return false;
+    }
+}
+
 bool Catalogue::isIndexed(int n) const
 {
     return n >= 0 && n < int(m_open.size()) && m_open[size_t(n)]->index;

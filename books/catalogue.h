@@ -20,6 +20,7 @@ namespace kelmor::books {
 
 class Database;
 class HeadwordIndex;
+class HeadwordReader;
 class Table;
 struct IndexedHeadword;
 
@@ -113,6 +114,16 @@ public:
     // The distinct headwords of book n in the word list's order with their sort keys, from its
     // headword index; std::nullopt when the book has no usable index (its table is then read).
     std::optional<std::vector<IndexedHeadword>> indexedHeadwords(int n) const;
+    // The same headwords one by one (see HeadwordIndex::forEachWord), without a copy of them all;
+    // false when the book has no usable index. When the index turns out damaged part of the way,
+    // the words visited so far stay visited, the index is dropped and false is returned.
+    // A reader of book n's headwords from its index; std::nullopt when the book has none usable.
+    std::optional<HeadwordReader> headwordReader(int n) const;
+    // Book n's index failed while read: the book is read from its table from now on.
+    void dropHeadwordIndex(int n) const;
+    bool forEachIndexedHeadword(
+        int n,
+        const std::function<void(std::u16string_view text, std::string_view sortKey)> &visit) const;
     // True when book n is answered through its headword index.
     bool isIndexed(int n) const;
     // Equality seek of a headword (letter case ignored) in book n; std::nullopt when there is

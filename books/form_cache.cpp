@@ -90,7 +90,8 @@ QString dictionaryCacheKey(const WordForms &forms)
 
 QString formCacheKey(const QString &bookKey, const WordForms &forms)
 {
-    return bookKey + QStringLiteral("\n\n") + dictionaryCacheKey(forms);
+    return QString::fromStdString(storedIndexKey(bookKey)) + QStringLiteral("\n\n") +
+           dictionaryCacheKey(forms);
 }
 
 FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const WordForms &forms,
@@ -139,6 +140,34 @@ FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const
         content.entries.push_back(std::move(it->second));
     }
     return content;
+}
+
+int writeFormIndexes(const std::vector<std::pair<QString, QString>> &books, const WordForms &forms)
+{
+    HeadwordKeys known;
+    int written = 0;
+    for (const auto &[path, bookKey] : books) {
+        const QString key = formCacheKey(bookKey, forms);
+        const QString file = formCachePath(path);
+        try {
+            if (FormIndex::open(QFile::encodeName(file).toStdString(), key.toStdString()))
+                continue; // already there
+        } catch (const HeadwordIndexError &) {
+            // Stale, foreign or damaged: built again.
+        }
+        try {
+            const std::unique_ptr<HeadwordIndex> headwords = openCachedHeadwordIndex(path, bookKey);
+            if (!headwords)
+                continue; // not indexed yet: its forms wait for the next start
+            const std::optional<std::string> bytes =
+                encodeFormIndex(buildFormIndex(headwords->words(), forms, key, &known));
+            if (bytes && writeCacheFile(file, *bytes))
+                ++written;
+        } catch (const HeadwordIndexError &) {
+            // A damaged headword index: the catalogue builds it anew at a later start.
+        }
+    }
+    return written;
 }
 
 FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const WordForms &forms,

@@ -41,6 +41,12 @@ using HeadwordKeys = std::unordered_map<std::u16string, std::vector<std::u16stri
 FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const WordForms &forms,
                                 const QString &key, HeadwordKeys *known = nullptr);
 
+// Builds and stores the forms index of each book (full path and book key) whose headword index
+// is whole in the cache folder and whose forms index for this dictionary is missing, stale or
+// damaged. Reads only the cache files, never the books or a catalogue, so it runs on any thread
+// beside a catalogue in use. Returns how many indexes it wrote.
+int writeFormIndexes(const std::vector<std::pair<QString, QString>> &books, const WordForms &forms);
+
 // What the forms indexes answer for a typed text.
 struct FormIndexAnswer
 {

@@ -54,6 +54,19 @@ public:
 
     bool isValid() const { return m_collator != nullptr; }
 
+    // The collator's version: sort keys of another version are not compared with these.
+    std::string version() const
+    {
+        if (!m_collator)
+            return "none";
+        UVersionInfo info{};
+        ucol_getVersion(m_collator, info);
+        std::string out;
+        for (int i = 0; i < U_MAX_VERSION_LENGTH; ++i)
+            out += (i ? "." : "") + std::to_string(int(info[i]));
+        return out;
+    }
+
     std::string sortKey(std::u16string_view text) const
     {
         std::string key(16 + text.size() * 3, '\0');
@@ -98,6 +111,12 @@ QString headwordCachePath(const QString &bookPath)
            QStringLiteral(".idx");
 }
 
+// The key an index file carries: the book's key and the collation its sort keys are of.
+std::string storedIndexKey(const QString &bookKey)
+{
+    return bookKey.toStdString() + "\ncollation " + collator().version();
+}
+
 std::string collationSortKey(std::u16string_view text)
 {
     return collator().sortKey(text);
@@ -108,7 +127,7 @@ std::optional<HeadwordIndexContent> buildHeadwordIndex(Table &book, const QStrin
     if (!collator().isValid())
         return std::nullopt;
     HeadwordIndexContent content;
-    content.bookKey = bookKey.toStdString();
+    content.bookKey = storedIndexKey(bookKey);
     content.recordCount = book.recordCount();
     // The records in table order: headword, folded headword, location.
     struct Record
@@ -186,7 +205,7 @@ std::unique_ptr<HeadwordIndex> openCachedHeadwordIndex(const QString &bookPath,
         return nullptr;
     try {
         return HeadwordIndex::open(QFile::encodeName(headwordCachePath(bookPath)).toStdString(),
-                                   bookKey.toStdString());
+                                   storedIndexKey(bookKey));
     } catch (const HeadwordIndexError &) {
         return nullptr; // another format, another book's key, or damaged
     }

@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace kelmor::books {
 
@@ -27,6 +28,11 @@ QString headwordCachePath(const QString &bookPath);
 // when a record has no headword or a headword does not fit the format. The sort keys are the
 // word list's collation (Russian) as sort-key bytes.
 std::optional<HeadwordIndexContent> buildHeadwordIndex(Table &book, const QString &bookKey);
+
+// The key an index file of the book carries: the book's key (path, size, modification time)
+// and the version of the collation its sort keys are of, so that indexes written under another
+// collation are made anew instead of being merged with these.
+std::string storedIndexKey(const QString &bookKey);
 
 // The collation sort key of a text, in the word list's order.
 std::string collationSortKey(std::u16string_view text);

@@ -76,6 +76,7 @@ public:
     {
     }
     bool atEnd() const { return m_pos == m_bytes.size(); }
+    std::size_t position() const { return m_pos; }
     std::uint64_t number(int width)
     {
         need(std::size_t(width));
@@ -107,11 +108,12 @@ public:
                                    (std::uint8_t(m_bytes[m_pos + 2 * i + 1]) << 8));
         m_pos += 2 * n;
     }
-    std::string bytes()
+    std::string bytes() { return std::string(bytesView()); }
+    std::string_view bytesView()
     {
         const std::size_t n = number(2);
         need(n);
-        std::string out(m_bytes.substr(m_pos, n));
+        const std::string_view out = m_bytes.substr(m_pos, n);
         m_pos += n;
         return out;
     }
@@ -462,22 +464,53 @@ std::optional<RowLocation> HeadwordIndex::seek(std::u16string_view folded) const
 
 std::vector<IndexedHeadword> HeadwordIndex::words() const
 {
-    const std::string bytes = section(m_wordsStart, m_wordsLength);
-    verify(m_wordsChecksum, headwordIndexChecksum(bytes), "список слов");
-    Cursor c(bytes);
     std::vector<IndexedHeadword> out;
     out.reserve(m_wordCount);
-    for (std::size_t i = 0; i < m_wordCount; ++i) {
-        IndexedHeadword w;
-        w.text = c.units();
-        w.sortKey = c.bytes();
-        if (!out.empty() && !wordBefore(out.back(), w))
-            damaged("порядок списка слов");
-        out.push_back(std::move(w));
-    }
-    if (!c.atEnd())
-        damaged("список слов длиннее записей");
+    forEachWord([&out](std::u16string_view text, std::string_view sortKey) {
+        out.push_back({std::u16string(text), std::string(sortKey)});
+    });
     return out;
+}
+
+void HeadwordIndex::forEachWord(const WordVisitor &visit) const
+{
+    HeadwordReader reader = wordReader();
+    while (reader.next())
+        visit(reader.text(), reader.sortKey());
+}
+
+HeadwordReader HeadwordIndex::wordReader() const
+{
+    std::string bytes = section(m_wordsStart, m_wordsLength);
+    verify(m_wordsChecksum, headwordIndexChecksum(bytes), "список слов");
+    return HeadwordReader(std::move(bytes), m_wordCount);
+}
+
+HeadwordReader::HeadwordReader(std::string section, std::size_t count)
+    : m_bytes(std::move(section))
+    , m_count(count)
+{
+}
+
+bool HeadwordReader::next()
+{
+    Cursor c(std::string_view(m_bytes).substr(m_pos));
+    if (m_read == m_count) {
+        if (!c.atEnd())
+            damaged("список слов длиннее записей");
+        return false;
+    }
+    const std::string_view previousKey = m_sortKey;
+    m_previousText.swap(m_text);
+    m_text.clear();
+    c.appendUnits(std::size_t(c.number(2)), m_text);
+    m_sortKey = c.bytesView();
+    if (m_read > 0 &&
+        !(previousKey != m_sortKey ? previousKey < m_sortKey : m_previousText < m_text))
+        damaged("порядок списка слов");
+    m_pos += c.position();
+    ++m_read;
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -23,6 +23,7 @@
 #include "books/engine/jet.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -82,6 +83,28 @@ struct IndexBlock
     std::u16string firstKey;
 };
 
+// The distinct headwords of an index read one at a time, in the word list's order, from a copy
+// of the words section whose checksum was compared. next() throws HeadwordIndexError when the
+// section turns out damaged (a record cut short, words out of order, bytes left over).
+class HeadwordReader
+{
+public:
+    HeadwordReader(std::string section, std::size_t count);
+    // Moves to the next word; false after the last.
+    bool next();
+    std::u16string_view text() const { return m_text; }
+    std::string_view sortKey() const { return m_sortKey; }
+
+private:
+    std::string m_bytes;
+    std::size_t m_count = 0;
+    std::size_t m_read = 0;
+    std::size_t m_pos = 0;
+    std::u16string m_text;
+    std::u16string m_previousText;
+    std::string_view m_sortKey;
+};
+
 // An index file opened for reading. Only its header, key and directory are read when opening;
 // each seek reads one block.
 class HeadwordIndex
@@ -108,6 +131,12 @@ public:
     // The distinct headwords in the word list's order. Throws HeadwordIndexError when the
     // section is damaged.
     std::vector<IndexedHeadword> words() const;
+    // The same words one by one, without keeping them: visit(text, sortKey) for each, the views
+    // valid during the call. The section's checksum is compared before the first call.
+    using WordVisitor = std::function<void(std::u16string_view text, std::string_view sortKey)>;
+    void forEachWord(const WordVisitor &visit) const;
+    // A reader of the same words. Throws HeadwordIndexError when the section is damaged.
+    HeadwordReader wordReader() const;
 
 private:
     HeadwordIndex(std::unique_ptr<IndexFileBytes> source, std::string_view expectedKey,

@@ -49,22 +49,113 @@ WordList::WordList(const Catalogue &catalogue)
     m_sortKeyStart.push_back(0);
 }
 
-std::uint32_t WordList::intern(const QString &word, const std::string *sortKey)
+std::uint32_t WordList::intern(std::u16string_view word, const std::string_view *sortKey)
 {
-    const auto it = m_ids.constFind(word);
-    if (it != m_ids.cend())
+    if (!m_idsComplete) {
+        m_ids.reserve(qsizetype(m_words.size()) * 2);
+        for (std::size_t id = 0; id < m_words.size(); ++id)
+            m_ids.insert(QStringView(m_words[id]), std::uint32_t(id));
+        m_idsComplete = true;
+    }
+    if (const auto it = m_ids.constFind(QStringView(word.data(), qsizetype(word.size())));
+        it != m_ids.cend())
         return it.value();
+    const std::uint32_t id = append(word, sortKey);
+    m_ids.insert(QStringView(m_words.back()), id);
+    return id;
+}
+
+std::uint32_t WordList::append(std::u16string_view word, const std::string_view *sortKey)
+{
     const auto id = std::uint32_t(m_words.size());
-    m_words.push_back(word);
+    const QString &text =
+        m_words.emplace_back(QString::fromUtf16(word.data(), qsizetype(word.size())));
     if (sortKey)
         m_sortKeyPool += *sortKey;
     m_sortKeyStart.push_back(std::uint32_t(m_sortKeyPool.size()));
     if (!sortKey)
         ++m_unkeyed;
-    m_ids.insert(word, id);
-    m_foldPool += foldedText(word);
+    m_foldPool += foldedText(text);
     m_foldStart.push_back(std::uint32_t(m_foldPool.size()));
     return id;
+}
+
+bool WordList::mergeIndexedBooks(const std::vector<int> &books)
+{
+    // The books' runs of distinct headwords, each in dictionary order, merged into one: a word
+    // several books have comes out once per book, one after the other, and gets one id. The ids
+    // are then in dictionary order already, and no word is looked up by its text.
+    struct Run
+    {
+        int book = 0;
+        HeadwordReader reader;
+    };
+    std::vector<Run> runs;
+    runs.reserve(books.size());
+    for (int n : books) {
+        std::optional<HeadwordReader> reader = m_catalogue.headwordReader(n);
+        if (!reader)
+            return false;
+        runs.push_back({n, std::move(*reader)});
+    }
+    // Ahead of: the smaller (sort key, text), then the earlier book.
+    const auto later = [&](std::size_t a, std::size_t b) {
+        const HeadwordReader &x = runs[a].reader, &y = runs[b].reader;
+        if (x.sortKey() != y.sortKey())
+            return x.sortKey() > y.sortKey();
+        if (x.text() != y.text())
+            return x.text() > y.text();
+        return a > b;
+    };
+    std::vector<std::vector<std::uint32_t>> ids(runs.size());
+    std::vector<std::size_t> heap;
+    std::size_t current = 0;
+    try {
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            ids[i].reserve(
+                std::size_t(std::max<std::int64_t>(m_catalogue.book(runs[i].book).recordCount, 0)));
+            current = i;
+            if (runs[i].reader.next())
+                heap.push_back(i);
+        }
+        std::make_heap(heap.begin(), heap.end(), later);
+        while (!heap.empty()) {
+            std::pop_heap(heap.begin(), heap.end(), later);
+            current = heap.back();
+            const HeadwordReader &r = runs[current].reader;
+            const std::string_view key = r.sortKey();
+            const bool same = !m_words.empty() &&
+                              sortKey(std::uint32_t(m_words.size() - 1)) == key &&
+                              QStringView(m_words.back()) ==
+                                  QStringView(r.text().data(), qsizetype(r.text().size()));
+            ids[current].push_back(same ? std::uint32_t(m_words.size() - 1)
+                                        : append(r.text(), &key));
+            if (runs[current].reader.next())
+                std::push_heap(heap.begin(), heap.end(), later);
+            else
+                heap.pop_back();
+        }
+    } catch (const HeadwordIndexError &) {
+        // A damaged index: that book is read from its table, and the list built the usual way.
+        m_catalogue.dropHeadwordIndex(runs[current].book);
+        m_words.clear();
+        m_sortKeyPool.clear();
+        m_sortKeyStart.assign(1, 0);
+        m_foldPool.clear();
+        m_foldStart.assign(1, 0);
+        m_unkeyed = 0;
+        return false;
+    }
+    m_byCollation.resize(m_words.size());
+    for (std::size_t id = 0; id < m_words.size(); ++id)
+        m_byCollation[id] = std::uint32_t(id);
+    // Placed in dictionary order; the folded-text order follows in placeNewWords().
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        m_bookIds[size_t(runs[i].book)] = std::move(ids[i]);
+        m_bookRead[size_t(runs[i].book)] = true;
+    }
+    m_idsComplete = false;
+    return true;
 }
 
 std::u16string_view WordList::folded(std::uint32_t id) const
@@ -103,7 +194,22 @@ void WordList::placeNewWords()
             const auto fa = folded(a), fb = folded(b);
             return fa != fb ? fa < fb : a < b;
         };
-        std::sort(fresh.begin(), fresh.end(), byFold);
+        // Sorted by the first four code units packed into a number first, so that most
+        // comparisons are one of numbers; the whole folded texts decide the rest.
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
+        keyed.reserve(fresh.size());
+        for (std::uint32_t id : fresh) {
+            const std::u16string_view f = folded(id);
+            std::uint64_t prefix = 0;
+            for (std::size_t i = 0; i < 4; ++i)
+                prefix = (prefix << 16) | (i < f.size() ? std::uint64_t(f[i]) : 0);
+            keyed.emplace_back(prefix, id);
+        }
+        std::sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
+            return a.first != b.first ? a.first < b.first : byFold(a.second, b.second);
+        });
+        for (std::size_t i = 0; i < keyed.size(); ++i)
+            fresh[i] = keyed[i].second;
         std::vector<std::uint32_t> merged;
         merged.reserve(m_words.size());
         std::merge(m_byFold.begin(), m_byFold.end(), fresh.begin(), fresh.end(),
@@ -178,6 +284,20 @@ WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)
         m_bookRead.resize(size_t(books), false);
     }
 
+    if (m_words.empty()) {
+        // The first build over books that all have their headword indexes: merged by sort key.
+        std::vector<int> indexed;
+        bool all = true;
+        for (int n = 0; n < books && all; ++n) {
+            if (!m_catalogue.isEnabled(n) || m_catalogue.book(n).recordCount <= 0)
+                continue;
+            all = m_catalogue.isIndexed(n);
+            indexed.push_back(n);
+        }
+        if (all && !indexed.empty())
+            (void)mergeIndexedBooks(indexed);
+    }
+
     std::int64_t total = 0;
     std::vector<const std::vector<std::uint32_t> *> chosen;
     std::vector<std::uint32_t> partial; // the words of a book whose reading failed
@@ -190,21 +310,22 @@ WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)
         if (records <= 0)
             continue;
         total += records;
-        if (!m_bookRead[size_t(n)]) {
-            if (std::optional<std::vector<IndexedHeadword>> indexed =
-                    m_catalogue.indexedHeadwords(n)) {
-                // The book's distinct headwords from its index, in dictionary order.
-                std::vector<std::uint32_t> ids;
-                ids.reserve(indexed->size());
-                std::vector<std::uint32_t> &fresh = m_freshByBook.emplace_back();
-                for (const IndexedHeadword &w : *indexed) {
+        if (!m_bookRead[size_t(n)] && m_catalogue.isIndexed(n)) {
+            // The book's distinct headwords from its index, in dictionary order. The new ones
+            // are kept in that order even when the index fails part of the way, as they are
+            // placed with the rest.
+            std::vector<std::uint32_t> ids;
+            ids.reserve(std::size_t(records));
+            std::vector<std::uint32_t> &fresh = m_freshByBook.emplace_back();
+            const bool whole = m_catalogue.forEachIndexedHeadword(
+                n, [&](std::u16string_view text, std::string_view sortKey) {
                     const std::size_t before = m_words.size();
-                    const std::uint32_t id = intern(
-                        QString::fromUtf16(w.text.data(), qsizetype(w.text.size())), &w.sortKey);
+                    const std::uint32_t id = intern(text, &sortKey);
                     if (m_words.size() != before)
                         fresh.push_back(id);
                     ids.push_back(id);
-                }
+                });
+            if (whole) {
                 m_bookIds[size_t(n)] = std::move(ids);
                 m_bookRead[size_t(n)] = true;
             }
@@ -221,8 +342,7 @@ WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)
                     const std::optional<std::u16string> headword = table->text("List");
                     if (!headword)
                         throw std::runtime_error("у записи не заполнено слово (поле List)");
-                    ids.push_back(
-                        intern(QString::fromUtf16(headword->data(), qsizetype(headword->size()))));
+                    ids.push_back(intern(*headword));
                     table->moveNext();
                 }
             } catch (const std::exception &e) {
@@ -277,14 +397,16 @@ WordList::Outcome WordList::rebuild(const std::function<void()> &betweenBooks)
 
 int WordList::rowOf(const QString &word) const
 {
-    const auto it = m_ids.constFind(word);
-    if (it == m_ids.cend())
-        return -1;
-    // Rows are in dictionary order; find the id among the items by its position.
-    const std::uint32_t id = it.value();
-    for (std::size_t r = 0; r < m_items.size(); ++r)
-        if (m_items[r] == id)
-            return int(r);
+    // The words folded as this one form one run in folded-text order; the word itself is one of
+    // them or not in the list.
+    const std::u16string key = foldedText(word);
+    const auto first =
+        std::partition_point(m_foldRows.begin(), m_foldRows.end(), [&](std::uint32_t r) {
+            return folded(m_items[r]) < std::u16string_view(key);
+        });
+    for (auto it = first; it != m_foldRows.end() && folded(m_items[*it]) == key; ++it)
+        if (m_words[m_items[*it]] == word)
+            return int(*it);
     return -1;
 }
 

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kelmor::books {
@@ -54,7 +56,9 @@ public:
     double lastSortMilliseconds() const { return m_sortMs; }
 
 private:
-    std::uint32_t intern(const QString &word, const std::string *sortKey = nullptr);
+    std::uint32_t intern(std::u16string_view word, const std::string_view *sortKey = nullptr);
+    std::uint32_t append(std::u16string_view word, const std::string_view *sortKey);
+    bool mergeIndexedBooks(const std::vector<int> &books);
     void placeNewWords();
     void placeByCollator(std::vector<std::uint32_t> &fresh);
     void placeBySortKeys(std::vector<std::vector<std::uint32_t>> &freshByBook);
@@ -67,7 +71,10 @@ private:
 
     // Every headword read so far, by id, with its folded form and the two orders over all ids.
     std::vector<QString> m_words;
-    QHash<QString, std::uint32_t> m_ids;
+    // Id by text; the keys view the texts of m_words (a QString keeps its buffer when the vector
+    // moves it).
+    QHash<QStringView, std::uint32_t> m_ids;
+    bool m_idsComplete = true; // false: m_ids is to be filled from m_words before its next use
     std::u16string m_foldPool;
     std::vector<std::uint32_t> m_foldStart; // m_words.size() + 1 offsets into m_foldPool
     std::vector<std::uint32_t> m_byCollation;

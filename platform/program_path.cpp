@@ -8,7 +8,8 @@ namespace kelmor::platform {
 
 QString windowedProgramPath(const QString &launcherPath, const QString &relativePath)
 {
-    return QDir::cleanPath(QFileInfo(launcherPath).absolutePath() + QLatin1Char('/') + relativePath);
+    return QDir::cleanPath(QFileInfo(launcherPath).absolutePath() + QLatin1Char('/') +
+                           relativePath);
 }
 
 QString programPath()

@@ -2,7 +2,9 @@
 
 #include "books/book_icon.h"
 
+#include "books/form_cache.h"
 #include "books/word_list_forms.h"
+#include "platform/cache_folder.h"
 #include "platform/keyboard_layout.h"
 #include "platform/version.h"
 #include "shell/status_caption.h"
@@ -10,6 +12,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -18,11 +21,17 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QThreadPool>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace kelmor::shell {
+
+namespace {
+// How long after the word list is shown the background preparation starts.
+constexpr int BackgroundPreparationDelayMs = 1000;
+} // namespace
 
 using books::BookEntry;
 using books::Catalogue;
@@ -244,6 +253,8 @@ void DictionaryPane::setWordForms(std::shared_ptr<const books::WordForms> forms)
     m_forms = std::move(forms);
     if (m_resolver)
         rebuildResolver();
+    if (m_formIndexesAnswer)
+        m_formIndexesAnswer = formIndexesAnswer();
 }
 
 std::shared_ptr<const books::WordForms> DictionaryPane::wordForms()
@@ -251,6 +262,71 @@ std::shared_ptr<const books::WordForms> DictionaryPane::wordForms()
     if (!m_forms)
         m_forms = books::WordForms::systemDictionary();
     return m_forms;
+}
+
+std::shared_ptr<const books::FormResolver> DictionaryPane::resolver()
+{
+    if (!m_resolver)
+        rebuildResolver();
+    return m_resolver;
+}
+
+std::optional<books::FormResolver::Match> DictionaryPane::resolveForm(const QString &text)
+{
+    if (m_formIndexesAnswer) {
+        books::FormIndexAnswer quick =
+            books::resolveThroughFormIndexes(*m_catalogue, *wordForms(), text);
+        if (quick.answered) {
+            if (quick.match)
+                quick.match->row = m_words->rowOf(quick.match->headword);
+            return std::move(quick.match);
+        }
+    }
+    return resolver()->resolve(text);
+}
+
+bool DictionaryPane::formIndexesAnswer()
+{
+    const std::shared_ptr<const books::WordForms> forms = wordForms();
+    for (int n = 0; n < m_catalogue->count(); ++n) {
+        if (!m_catalogue->isEnabled(n) || m_catalogue->book(n).recordCount <= 0)
+            continue;
+        if (!m_catalogue->isIndexed(n))
+            return false;
+        const QString path = m_catalogue->book(n).path;
+        const QString bookKey = platform::bookCacheKey(path);
+        if (bookKey.isEmpty())
+            return false;
+        try {
+            if (!books::FormIndex::open(QFile::encodeName(books::formCachePath(path)).toStdString(),
+                                        books::formCacheKey(bookKey, *forms).toStdString()))
+                return false;
+        } catch (const books::HeadwordIndexError &) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void DictionaryPane::prepareInBackground()
+{
+    // After the start, off the user interface thread: the indexes the next start reads (the
+    // headwords of books read from their tables, then every book's forms), the dictionary, and
+    // the resolver of phrases for the windows that read whole texts.
+    std::vector<std::pair<QString, QString>> unindexed = m_catalogue->unindexedBooks();
+    std::vector<std::pair<QString, QString>> all;
+    for (const BookEntry &b : m_catalogue->books())
+        if (const QString key = platform::bookCacheKey(b.path); !key.isEmpty())
+            all.emplace_back(b.path, key);
+    const std::shared_ptr<const books::WordForms> forms = wordForms();
+    const std::shared_ptr<const books::FormResolver> resolver = this->resolver();
+    QThreadPool::globalInstance()->start([unindexed, all, forms, resolver] {
+        if (!unindexed.empty())
+            books::writeHeadwordIndexes(unindexed);
+        books::writeFormIndexes(all, *forms);
+        (void)forms->isAvailable();
+        resolver->prepare();
+    });
 }
 
 void DictionaryPane::rebuildResolver()
@@ -326,9 +402,8 @@ bool DictionaryPane::LoadBooks(const QString &booksPath, const Catalogue::StateR
     if (!result.skipped.isEmpty())
         Q_EMIT booksSkipped(books::SkippedBooksMessage(result.skipped));
     LoadList();
-    if (const auto &unindexed = m_catalogue->unindexedBooks(); !unindexed.empty())
-        QThreadPool::globalInstance()->start(
-            [unindexed] { books::writeHeadwordIndexes(unindexed); });
+    // The rest waits until the window is up and the first events are handled.
+    QTimer::singleShot(BackgroundPreparationDelayMs, this, &DictionaryPane::prepareInBackground);
     return true;
 }
 
@@ -429,7 +504,12 @@ void DictionaryPane::LoadList()
         m_listView->setUpdatesEnabled(false);
         const auto between = [] { QCoreApplication::processEvents(); };
         const WordList::Outcome outcome = m_model->rebuild(between);
-        rebuildResolver();
+        // With the forms indexes at hand, single words need no resolver in memory; without
+        // them it is built now (off this thread), as a search waits for it.
+        m_resolver.reset();
+        m_formIndexesAnswer = formIndexesAnswer();
+        if (!m_formIndexesAnswer)
+            rebuildResolver();
         m_listView->setUpdatesEnabled(true);
         if (!outcome.ok) {
             QApplication::restoreOverrideCursor();
@@ -507,9 +587,9 @@ void DictionaryPane::search(const QString &text)
 {
     int row = m_words->find(text);
     QString caption;
-    if (row < 0 && m_resolver && !onlySpaces(text)) {
+    if (row < 0 && !onlySpaces(text) && m_words->count() > 0) {
         // No headword begins with the text: perhaps it is a word in another form.
-        if (const std::optional<books::FormResolver::Match> match = m_resolver->resolve(text);
+        if (const std::optional<books::FormResolver::Match> match = resolveForm(text);
             match && match->viaForm()) {
             row = match->row;
             caption = books::formCaption(text, match->headword);

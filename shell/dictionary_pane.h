@@ -80,9 +80,15 @@ public:
     // The dictionary forms in use (the system's Russian dictionary unless given), also for the
     // search inside the interpretations.
     std::shared_ptr<const books::WordForms> wordForms();
-    // The resolver from a word in any form to a headword of the current list; made anew with
-    // each rebuild, its index built on a worker thread.
-    std::shared_ptr<const books::FormResolver> resolver() const { return m_resolver; }
+    // The resolver from a word in any form to a headword of the current list: made on first
+    // need after each rebuild (or after the start, when the books' forms indexes answer single
+    // words), its index built on a worker thread.
+    std::shared_ptr<const books::FormResolver> resolver();
+    // The headword a typed word or phrase means, with its row in the list (see
+    // FormResolver::resolve): a single word through the books' forms indexes when every enabled
+    // book has one, so that the headwords' forms need not be in memory; otherwise through
+    // resolver().
+    std::optional<books::FormResolver::Match> resolveForm(const QString &text);
 
     // Builds the catalogue and the book toolbar and menus, then the word list. On a fatal
     // condition (missing folder, no book file, no compatible book) it asks for the splash screen
@@ -171,6 +177,8 @@ private:
     void bookButtonClick();
     void updateStatusText();
     void rebuildResolver();
+    bool formIndexesAnswer();
+    void prepareInBackground();
     void reportForm(const QString &caption);
     void scrollToRow(int row);
     void selectRow(int row);
@@ -186,6 +194,8 @@ private:
     books::WordListModel *m_model = nullptr;
     std::shared_ptr<const books::WordForms> m_forms;
     std::shared_ptr<const books::FormResolver> m_resolver;
+    // Every enabled book answers single words through its forms index in the cache folder.
+    bool m_formIndexesAnswer = false;
     bool m_formShown = false;
 
     QToolBar *m_bookBar = nullptr;

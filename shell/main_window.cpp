@@ -748,11 +748,10 @@ void MainWindow::openViewer(bool listWord)
         }
         context.selectedWord = [this] { return selectedListWord(); };
         context.resolveWord = [this](const QString &word) -> std::optional<QString> {
-            const std::shared_ptr<const books::FormResolver> resolver =
-                m_dictionary ? m_dictionary->resolver() : nullptr;
-            if (!resolver)
+            if (!m_dictionary)
                 return std::nullopt;
-            if (const std::optional<books::FormResolver::Match> match = resolver->resolve(word))
+            if (const std::optional<books::FormResolver::Match> match =
+                    m_dictionary->resolveForm(word))
                 return match->headword;
             return std::nullopt;
         };

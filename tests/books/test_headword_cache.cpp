@@ -276,6 +276,59 @@ TEST(HeadwordCache, EveryStateOfTheCacheAnswersAsNoCache)
     EXPECT_EQ(stamps(folder), before); // the books were only read
 }
 
+TEST(HeadwordCache, WordsOutOfOrderBehindValidChecksumsAnswerAsNoCache)
+{
+    // An index whose checksums are right but whose words are not in order (a writer of another
+    // build, say) is found out while the word list merges the books' words: the list is then
+    // built the usual way, with that book read from its table, and its index goes.
+    BookFolder folder;
+    writeSmallLibrary(folder);
+    const QString bookA = folder.filePath("a.book");
+    const Answers expected = answers(folder.path(), false, kProbes);
+    const CacheHome home;
+    bool indexed = false;
+    EXPECT_EQ(answers(folder.path(), true, kProbes, &indexed), expected); // written
+    ASSERT_TRUE(indexed);
+
+    QFile file(headwordCachePath(bookA));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    file.close();
+    const auto get64 = [&](qsizetype at) {
+        std::uint64_t v = 0;
+        for (int i = 7; i >= 0; --i)
+            v = (v << 8) | std::uint8_t(bytes[at + i]);
+        return v;
+    };
+    const auto set64 = [&](qsizetype at, std::uint64_t v) {
+        for (int i = 0; i < 8; ++i)
+            bytes[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    const auto get16 = [&](qsizetype at) {
+        return qsizetype(std::uint8_t(bytes[at]) | (std::uint8_t(bytes[at + 1]) << 8));
+    };
+    // Header: words bytes at 56, words checksum at 72, header checksum (of bytes 0..79) at 80;
+    // the words are the file's last section, each a 16-bit unit count, the units, a 16-bit
+    // key length and the key.
+    const qsizetype wordsStart = bytes.size() - qsizetype(get64(56));
+    const auto entryEnd = [&](qsizetype at) {
+        const qsizetype units = at + 2 + 2 * get16(at);
+        return units + 2 + get16(units);
+    };
+    const qsizetype second = entryEnd(wordsStart), third = entryEnd(second);
+    const QByteArray swapped =
+        bytes.mid(second, third - second) + bytes.mid(wordsStart, second - wordsStart);
+    bytes.replace(wordsStart, third - wordsStart, swapped);
+    const QByteArray words = bytes.mid(wordsStart);
+    set64(72,
+          headwordIndexChecksum(std::string_view(words.constData(), std::size_t(words.size()))));
+    set64(80, headwordIndexChecksum(std::string_view(bytes.constData(), 80)));
+    overwrite(headwordCachePath(bookA), bytes);
+
+    EXPECT_EQ(answers(folder.path(), true, kProbes, &indexed), expected);
+    EXPECT_FALSE(QFileInfo::exists(headwordCachePath(bookA))); // made anew at the next start
+}
+
 TEST(HeadwordCache, UnwritableCacheFolderAnswersAsNoCache)
 {
     BookFolder folder;
