@@ -17,6 +17,8 @@ if ! command -v sdcv >/dev/null; then
     $sudo apt-get install -y sdcv
 fi
 [ -x /usr/bin/time ] || { sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo; $sudo apt-get install -y time; }
+# Hunspell's own command: the floor of anything that stems a word with the Russian dictionary.
+command -v hunspell >/dev/null || { sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo; $sudo apt-get install -y hunspell; }
 
 scripts/build.sh "$build" -DKELMOR_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 kelmor=$(cd "$build" && pwd)/app/kelmor
@@ -68,6 +70,19 @@ for name, k, s in measures:
     km = statistics.median(peak(k) for _ in range(5))
     sm = statistics.median(peak(s) for _ in range(5))
     print(f"{'peak RSS, ' + name:34} {km:8.1f}MB {sm:8.1f}MB {km / sm:7.2f}")
+# A word not found as typed is looked up in the Russian dictionary: loading it is the floor of
+# those lookups, shown by Hunspell's own command stemming the same word (time and peak memory).
+def stem(word):
+    t = time.perf_counter_ns()
+    out = subprocess.run(["/usr/bin/time", "-f", "%M", "hunspell", "-d", "ru_RU", "-s"],
+                         input=word + "\n", text=True, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE)
+    return (time.perf_counter_ns() - t) / 1e6, int(out.stderr.strip().splitlines()[-1]) / 1024
+for name, word in [("absent word", absent), ("word through its form", form)]:
+    runs_of = [stem(word) for _ in range(runs)]
+    ms = statistics.median(r[0] for r in runs_of)
+    mb = statistics.median(r[1] for r in runs_of)
+    print(f"{'floor: hunspell -s, ' + name:34} {ms:8.1f}ms {mb:8.1f}MB")
 PY
 
 # The main window under Xvfb beside GoldenDict's on the same StarDict files (installed from
@@ -110,7 +125,8 @@ gd_env = dict(os.environ, HOME=work + "/gd-home", XDG_CONFIG_HOME=work + "/gd-ho
               XDG_CACHE_HOME=work + "/gd-home/.cache")
 programs = {
     "kelmor": ([kelmor], kel_env, r"Kelmor 3\.[0-9]", [work + "/gui-cache"]),
-    "goldendict": (["goldendict"], gd_env, "^GoldenDict", [work + "/gd-home/.cache"]),
+    "goldendict": (["goldendict"], gd_env, "^GoldenDict",
+                   [work + "/gd-home/.cache", work + "/gd-home/.goldendict/index"]),
 }
 def visible(name):
     return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],

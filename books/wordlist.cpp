@@ -98,8 +98,22 @@ bool WordList::mergeIndexedBooks(const std::vector<int> &books)
             return false;
         runs.push_back({n, std::move(*reader)});
     }
+    // The first eight bytes of each run's current sort key as a number, compared first.
+    std::vector<std::uint64_t> heads(runs.size(), 0);
+    const auto advance = [&](std::size_t i) {
+        if (!runs[i].reader.next())
+            return false;
+        const std::string_view key = runs[i].reader.sortKey();
+        std::uint64_t head = 0;
+        for (std::size_t b = 0; b < 8; ++b)
+            head = (head << 8) | (b < key.size() ? std::uint8_t(key[b]) : 0);
+        heads[i] = head;
+        return true;
+    };
     // Ahead of: the smaller (sort key, text), then the earlier book.
     const auto later = [&](std::size_t a, std::size_t b) {
+        if (heads[a] != heads[b])
+            return heads[a] > heads[b];
         const HeadwordReader &x = runs[a].reader, &y = runs[b].reader;
         if (x.sortKey() != y.sortKey())
             return x.sortKey() > y.sortKey();
@@ -115,13 +129,29 @@ bool WordList::mergeIndexedBooks(const std::vector<int> &books)
             ids[i].reserve(
                 std::size_t(std::max<std::int64_t>(m_catalogue.book(runs[i].book).recordCount, 0)));
             current = i;
-            if (runs[i].reader.next())
+            if (advance(i))
                 heap.push_back(i);
         }
+        // A heap with the next word on top; the run whose word was taken moves down from the
+        // top once (or leaves it when it has no more words).
         std::make_heap(heap.begin(), heap.end(), later);
+        const auto siftDown = [&] {
+            std::size_t i = 0;
+            for (;;) {
+                const std::size_t left = 2 * i + 1, right = left + 1;
+                std::size_t first = i;
+                if (left < heap.size() && later(heap[first], heap[left]))
+                    first = left;
+                if (right < heap.size() && later(heap[first], heap[right]))
+                    first = right;
+                if (first == i)
+                    return;
+                std::swap(heap[i], heap[first]);
+                i = first;
+            }
+        };
         while (!heap.empty()) {
-            std::pop_heap(heap.begin(), heap.end(), later);
-            current = heap.back();
+            current = heap.front();
             const HeadwordReader &r = runs[current].reader;
             const std::string_view key = r.sortKey();
             const bool same = !m_words.empty() &&
@@ -130,10 +160,12 @@ bool WordList::mergeIndexedBooks(const std::vector<int> &books)
                                   QStringView(r.text().data(), qsizetype(r.text().size()));
             ids[current].push_back(same ? std::uint32_t(m_words.size() - 1)
                                         : append(r.text(), &key));
-            if (runs[current].reader.next())
-                std::push_heap(heap.begin(), heap.end(), later);
-            else
+            if (!advance(current)) {
+                heap.front() = heap.back();
                 heap.pop_back();
+            }
+            if (!heap.empty())
+                siftDown();
         }
     } catch (const HeadwordIndexError &) {
         // A damaged index: that book is read from its table, and the list built the usual way.

@@ -80,6 +80,13 @@ if run /usr/bin/kelmor moon --json >"$work/moon" 2>&1 &&
 else
     fail "kelmor moon --json: $(head -n 3 "$work/moon")"
 fi
+# The commands of the windowed program go through the command to it.
+if [ -x /usr/libexec/kelmor/kelmor ] && run /usr/bin/kelmor journal --help >"$work/journal" 2>&1 &&
+    grep -q 'kelmor journal' "$work/journal"; then
+    pass "kelmor journal --help through /usr/libexec/kelmor/kelmor"
+else
+    fail "kelmor journal --help: $(head -n 3 "$work/journal")"
+fi
 if [ -n "$book" ] && run /usr/bin/kelmor-book dump "$book" >"$work/dump" 2>&1 &&
     grep -q '"ToolName": ' "$work/dump"; then
     pass "kelmor-book dump $(basename "$book"): $(grep -m 1 '"ToolName": ' "$work/dump" | sed 's/^ *//')"
