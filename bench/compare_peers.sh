@@ -100,6 +100,7 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
     display=:$number
     Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
     xvfb=$!
+    trap 'kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
     for _ in $(seq 100); do
         DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break
         sleep 0.1

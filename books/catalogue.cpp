@@ -234,15 +234,12 @@ Table *Catalogue::table(int n) const
 
 std::optional<std::vector<IndexedHeadword>> Catalogue::indexedHeadwords(int n) const
 {
-    if (n < 0 || n >= int(m_open.size()) || !m_open[size_t(n)]->index)
+    std::vector<IndexedHeadword> words;
+    if (!forEachIndexedHeadword(n, [&words](std::u16string_view text, std::string_view sortKey) {
+            words.push_back({std::u16string(text), std::string(sortKey)});
+        }))
         return std::nullopt;
-    Open &open = *m_open[size_t(n)];
-    try {
-        return open.index->words();
-    } catch (const HeadwordIndexError &) {
-        open.dropIndex();
-        return std::nullopt;
-    }
+    return words;
 }
 
 std::optional<HeadwordReader> Catalogue::headwordReader(int n) const
@@ -267,14 +264,15 @@ void Catalogue::dropHeadwordIndex(int n) const
 bool Catalogue::forEachIndexedHeadword(
     int n, const std::function<void(std::u16string_view, std::string_view)> &visit) const
 {
-    if (n < 0 || n >= int(m_open.size()) || !m_open[size_t(n)]->index)
+    std::optional<HeadwordReader> reader = headwordReader(n);
+    if (!reader)
         return false;
-    Open &open = *m_open[size_t(n)];
     try {
-        open.index->forEachWord(visit);
+        while (reader->next())
+            visit(reader->text(), reader->sortKey());
         return true;
     } catch (const HeadwordIndexError &) {
-        open.dropIndex();
+        dropHeadwordIndex(n);
         return false;
     }
 }

@@ -114,7 +114,7 @@ public:
     // The distinct headwords of book n in the word list's order with their sort keys, from its
     // headword index; std::nullopt when the book has no usable index (its table is then read).
     std::optional<std::vector<IndexedHeadword>> indexedHeadwords(int n) const;
-    // The same headwords one by one (see HeadwordIndex::forEachWord), without a copy of them all;
+    // The same headwords one by one (see HeadwordReader), without a copy of them all;
     // false when the book has no usable index. When the index turns out damaged part of the way,
     // the words visited so far stay visited, the index is dropped and false is returned.
     // A reader of book n's headwords from its index; std::nullopt when the book has none usable.

@@ -466,17 +466,10 @@ std::vector<IndexedHeadword> HeadwordIndex::words() const
 {
     std::vector<IndexedHeadword> out;
     out.reserve(m_wordCount);
-    forEachWord([&out](std::u16string_view text, std::string_view sortKey) {
-        out.push_back({std::u16string(text), std::string(sortKey)});
-    });
-    return out;
-}
-
-void HeadwordIndex::forEachWord(const WordVisitor &visit) const
-{
     HeadwordReader reader = wordReader();
     while (reader.next())
-        visit(reader.text(), reader.sortKey());
+        out.push_back({std::u16string(reader.text()), std::string(reader.sortKey())});
+    return out;
 }
 
 HeadwordReader HeadwordIndex::wordReader() const

@@ -23,7 +23,6 @@
 #include "books/engine/jet.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -131,11 +130,8 @@ public:
     // The distinct headwords in the word list's order. Throws HeadwordIndexError when the
     // section is damaged.
     std::vector<IndexedHeadword> words() const;
-    // The same words one by one, without keeping them: visit(text, sortKey) for each, the views
-    // valid during the call. The section's checksum is compared before the first call.
-    using WordVisitor = std::function<void(std::u16string_view text, std::string_view sortKey)>;
-    void forEachWord(const WordVisitor &visit) const;
-    // A reader of the same words. Throws HeadwordIndexError when the section is damaged.
+    // A reader of the same words one by one, without keeping them (the section's checksum is
+    // compared first). Throws HeadwordIndexError when the section is damaged.
     HeadwordReader wordReader() const;
 
 private:
