@@ -1,8 +1,11 @@
 // The dictionary pane as the user meets it: typing in the search field and in the list, the
 // arrow keys, the book menu, the last word, the list modes and the start-up messages.
 
+#include "books/form_cache.h"
+#include "books/word_forms.h"
 #include "shell/dictionary_pane.h"
 #include "support/book_fixture.h"
+#include "support/cache_home.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +14,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolBar>
 
@@ -337,4 +341,55 @@ TEST(DictionaryStartup, FatalMessagesCloseTheSplashFirstAndExitFast)
         EXPECT_EQ(icon, QMessageBox::Critical) << tc.what;
         EXPECT_FALSE(pane.findChild<QLineEdit *>("Text1")->isEnabled()) << tc.what;
     }
+}
+
+// A word typed in another form finds the same headword whether the pane resolves it through the
+// whole word list (no indexes yet: the first start) or through the books' forms indexes, which
+// it writes in the background after the start (later starts).
+TEST(DictionaryForms, TypedFormsFindTheSameHeadwordThroughTheFormsIndexes)
+{
+    const CacheHome home;
+    BookFolder folder;
+    folder.write({"a.book", "Первый", {"Змея", "Вода", "Собака", "Дом"}, {}, {}});
+    folder.write({"b.book", "Второй", {"Пчела", "Собака", "Змей горыныч"}, {}, {}});
+    const QStringList typed = {QStringLiteral("змеи"), QStringLiteral("собаками"),
+                               QStringLiteral("пчёлы"), QStringLiteral("воды"),
+                               QStringLiteral("нетслова")};
+    const auto answers = [&](DictionaryPane &pane) {
+        QStringList out;
+        QString caption;
+        QObject::connect(&pane, &DictionaryPane::formFound,
+                         [&caption](const QString &c) { caption = c; });
+        for (const QString &word : typed) {
+            pane.search(QStringLiteral("Дом")); // away from the last answer
+            caption.clear();
+            pane.search(word);
+            out << pane.selectedWord() + u'|' + caption;
+        }
+        return out;
+    };
+
+    QStringList first;
+    {
+        DictionaryPane pane;
+        ASSERT_TRUE(pane.LoadBooks(folder.path()));
+        first = answers(pane);
+        // The background preparation writes every book's forms index.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return QFile::exists(kelmor::books::formCachePath(folder.filePath("a.book"))) &&
+                       QFile::exists(kelmor::books::formCachePath(folder.filePath("b.book")));
+            },
+            20000));
+        QThreadPool::globalInstance()->waitForDone();
+    }
+    if (!kelmor::books::WordForms::systemDictionary()->isAvailable())
+        GTEST_SKIP() << "no Russian Hunspell dictionary (Debian hunspell-ru)";
+    EXPECT_EQ(first.at(0), QStringLiteral("Змея|«змеи» → Змея"));
+    EXPECT_EQ(first.at(1), QStringLiteral("Собака|«собаками» → Собака"));
+
+    DictionaryPane later;
+    ASSERT_TRUE(later.LoadBooks(folder.path()));
+    ASSERT_TRUE(later.catalogue().isIndexed(0) && later.catalogue().isIndexed(1));
+    EXPECT_EQ(answers(later), first);
 }
