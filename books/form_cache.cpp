@@ -97,14 +97,20 @@ QString formCacheKey(const QString &bookKey, const WordForms &forms)
 FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const WordForms &forms,
                                 const QString &key, HeadwordKeys *known)
 {
-    // The words come in list order, so the first one to claim a key keeps it.
-    std::unordered_map<std::u16string, IndexedForm> entries;
+    // The words come in list order, so the first one to claim a key keeps it. Entries hold the
+    // words' positions; the headwords are copied once, into the content.
+    struct Claims
+    {
+        std::int64_t exact = -1;
+        std::int64_t form = -1;
+    };
+    std::unordered_map<std::u16string, Claims> entries;
     entries.reserve(words.size() * 3);
-    for (const IndexedHeadword &word : words) {
-        const QString text = fromU16(word.text);
-        IndexedForm &exact = entries[foldWord(text)];
-        if (!exact.exact)
-            exact.exact = word;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const QString text = fromU16(words[i].text);
+        Claims &exact = entries[foldWord(text)];
+        if (exact.exact < 0)
+            exact.exact = std::int64_t(i);
         const std::vector<TextWord> parts = splitWords(text);
         if (parts.size() != 1)
             continue;
@@ -120,25 +126,27 @@ FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const
             own = dictionaryKeys(forms, part, false).keys;
         }
         for (const std::u16string &k : *keys) {
-            IndexedForm &entry = entries[k];
-            if (!entry.form)
-                entry.form = word;
+            Claims &entry = entries[k];
+            if (entry.form < 0)
+                entry.form = std::int64_t(i);
         }
     }
-    // In key order; the entries are moved once, not swapped about by the sort.
-    std::vector<decltype(entries)::iterator> order;
+    // In key order.
+    std::vector<decltype(entries)::const_iterator> order;
     order.reserve(entries.size());
-    for (auto it = entries.begin(); it != entries.end(); ++it)
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it)
         order.push_back(it);
     std::sort(order.begin(), order.end(),
               [](const auto &a, const auto &b) { return a->first < b->first; });
+    const auto headwordAt = [&words](std::int64_t i) {
+        return i < 0 ? std::nullopt : std::optional<IndexedHeadword>(words[std::size_t(i)]);
+    };
     FormIndexContent content;
     content.key = key.toStdString();
     content.entries.reserve(entries.size());
-    for (const auto &it : order) {
-        it->second.key = it->first;
-        content.entries.push_back(std::move(it->second));
-    }
+    for (const auto &it : order)
+        content.entries.push_back(
+            {it->first, headwordAt(it->second.exact), headwordAt(it->second.form)});
     return content;
 }
 
