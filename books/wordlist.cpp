@@ -51,11 +51,10 @@ WordList::WordList(const Catalogue &catalogue)
 
 std::uint32_t WordList::intern(std::u16string_view word, const std::string_view *sortKey)
 {
-    if (!m_idsComplete) {
+    if (m_ids.size() != qsizetype(m_words.size())) {
         m_ids.reserve(qsizetype(m_words.size()) * 2);
         for (std::size_t id = 0; id < m_words.size(); ++id)
             m_ids.insert(QStringView(m_words[id]), std::uint32_t(id));
-        m_idsComplete = true;
     }
     if (const auto it = m_ids.constFind(QStringView(word.data(), qsizetype(word.size())));
         it != m_ids.cend())
@@ -186,7 +185,6 @@ bool WordList::mergeIndexedBooks(const std::vector<int> &books)
         m_bookIds[size_t(runs[i].book)] = std::move(ids[i]);
         m_bookRead[size_t(runs[i].book)] = true;
     }
-    m_idsComplete = false;
     return true;
 }
 
@@ -432,11 +430,7 @@ int WordList::rowOf(const QString &word) const
     // The words folded as this one form one run in folded-text order; the word itself is one of
     // them or not in the list.
     const std::u16string key = foldedText(word);
-    const auto first =
-        std::partition_point(m_foldRows.begin(), m_foldRows.end(), [&](std::uint32_t r) {
-            return folded(m_items[r]) < std::u16string_view(key);
-        });
-    for (auto it = first; it != m_foldRows.end() && folded(m_items[*it]) == key; ++it)
+    for (auto it = firstFoldRow(key); it != m_foldRows.end() && folded(m_items[*it]) == key; ++it)
         if (m_words[m_items[*it]] == word)
             return int(*it);
     return -1;
@@ -470,15 +464,19 @@ int WordList::find(const QString &typed) const
     const std::u16string key = foldedText(typed);
     const std::u16string_view prefix(key);
     // Words that begin with the prefix form one run in folded-text order.
-    const auto text = [&](std::uint32_t r) { return folded(m_items[r]); };
-    const auto first = std::partition_point(m_foldRows.begin(), m_foldRows.end(),
-                                            [&](std::uint32_t r) { return text(r) < prefix; });
-    const auto last = std::partition_point(first, m_foldRows.end(), [&](std::uint32_t r) {
-        return text(r).substr(0, prefix.size()) == prefix;
+    const auto first = firstFoldRow(prefix);
+    const auto last = std::partition_point(first, m_foldRows.cend(), [&](std::uint32_t r) {
+        return folded(m_items[r]).substr(0, prefix.size()) == prefix;
     });
     if (first == last)
         return -1;
-    return minRow(size_t(first - m_foldRows.begin()), size_t(last - m_foldRows.begin()));
+    return minRow(size_t(first - m_foldRows.cbegin()), size_t(last - m_foldRows.cbegin()));
+}
+
+std::vector<std::uint32_t>::const_iterator WordList::firstFoldRow(std::u16string_view key) const
+{
+    return std::partition_point(m_foldRows.cbegin(), m_foldRows.cend(),
+                                [&](std::uint32_t r) { return folded(m_items[r]) < key; });
 }
 
 int WordList::findByScan(const QString &typed) const

@@ -12,7 +12,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace kelmor::books {
@@ -65,6 +64,8 @@ private:
     std::u16string_view folded(std::uint32_t id) const;
     std::string_view sortKey(std::uint32_t id) const;
     int minRow(std::size_t lo, std::size_t hi) const;
+    // The first of the rows in folded-text order whose folded text is not before key.
+    std::vector<std::uint32_t>::const_iterator firstFoldRow(std::u16string_view key) const;
 
     const Catalogue &m_catalogue;
     QCollator m_collator;
@@ -73,8 +74,9 @@ private:
     std::vector<QString> m_words;
     // Id by text; the keys view the texts of m_words (a QString keeps its buffer when the vector
     // moves it).
+    // Left empty by the merge of indexed books (which needs no lookup by text); filled from
+    // m_words before its first use.
     QHash<QStringView, std::uint32_t> m_ids;
-    bool m_idsComplete = true; // false: m_ids is to be filled from m_words before its next use
     std::u16string m_foldPool;
     std::vector<std::uint32_t> m_foldStart; // m_words.size() + 1 offsets into m_foldPool
     std::vector<std::uint32_t> m_byCollation;
