@@ -51,18 +51,24 @@ std::unique_ptr<FormIndex> buildAndStore(const Catalogue &catalogue, int n, cons
     }
 }
 
+// A book's forms index from the cache folder; nullptr when it is missing, stale, foreign or
+// damaged.
+std::unique_ptr<FormIndex> openCached(const QString &bookPath, const QString &key)
+{
+    try {
+        return FormIndex::open(QFile::encodeName(formCachePath(bookPath)).toStdString(),
+                               key.toStdString());
+    } catch (const HeadwordIndexError &) {
+        return nullptr;
+    }
+}
+
 // A book's forms index from the cache folder, else built and stored.
 std::unique_ptr<FormIndex> openOrBuild(const Catalogue &catalogue, int n, const QString &key,
                                        const WordForms &forms, HeadwordKeys &known)
 {
-    try {
-        if (auto cached = FormIndex::open(
-                QFile::encodeName(formCachePath(catalogue.book(n).path)).toStdString(),
-                key.toStdString()))
-            return cached;
-    } catch (const HeadwordIndexError &) {
-        // Stale, foreign or damaged: built again.
-    }
+    if (auto cached = openCached(catalogue.book(n).path, key))
+        return cached;
     return buildAndStore(catalogue, n, key, forms, known);
 }
 
@@ -156,20 +162,15 @@ int writeFormIndexes(const std::vector<std::pair<QString, QString>> &books, cons
     int written = 0;
     for (const auto &[path, bookKey] : books) {
         const QString key = formCacheKey(bookKey, forms);
-        const QString file = formCachePath(path);
-        try {
-            if (FormIndex::open(QFile::encodeName(file).toStdString(), key.toStdString()))
-                continue; // already there
-        } catch (const HeadwordIndexError &) {
-            // Stale, foreign or damaged: built again.
-        }
+        if (openCached(path, key))
+            continue; // already there (else missing, stale, foreign or damaged: built again)
         try {
             const std::unique_ptr<HeadwordIndex> headwords = openCachedHeadwordIndex(path, bookKey);
             if (!headwords)
                 continue; // not indexed yet: its forms wait for the next start
             const std::optional<std::string> bytes =
                 encodeFormIndex(buildFormIndex(headwords->words(), forms, key, &known));
-            if (bytes && writeCacheFile(file, *bytes))
+            if (bytes && writeCacheFile(formCachePath(path), *bytes))
                 ++written;
         } catch (const HeadwordIndexError &) {
             // A damaged headword index: the catalogue builds it anew at a later start.
@@ -178,65 +179,77 @@ int writeFormIndexes(const std::vector<std::pair<QString, QString>> &books, cons
     return written;
 }
 
-FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const WordForms &forms,
-                                          const QString &typed)
+struct FormIndexes::Book
 {
-    const QString text = typed.trimmed();
-    if (text.isEmpty())
-        return {true, std::nullopt};
-    const std::vector<TextWord> parts = splitWords(text);
+    int n = 0;
+    QString key;
+    std::unique_ptr<FormIndex> index;
+};
 
-    // The enabled books' indexes, with each book's number and key.
-    struct Book
-    {
-        int n = 0;
-        QString key;
-        std::unique_ptr<FormIndex> index;
-    };
-    std::vector<Book> books;
-    HeadwordKeys known;
+// The first headword written so and the first with the key as a form, over the books.
+struct FormIndexes::Found
+{
+    std::optional<IndexedHeadword> exact;
+    std::optional<IndexedHeadword> form;
+};
+
+FormIndexes::FormIndexes(const Catalogue &catalogue, const WordForms &forms, bool buildMissing)
+    : m_catalogue(catalogue)
+    , m_forms(forms)
+{
     for (int n = 0; n < catalogue.count(); ++n) {
         if (!catalogue.isEnabled(n) || catalogue.book(n).recordCount <= 0)
             continue;
         const QString bookKey = platform::bookCacheKey(catalogue.book(n).path);
         if (bookKey.isEmpty() || !catalogue.isIndexed(n))
-            return {};
+            return;
         Book book{n, formCacheKey(bookKey, forms), nullptr};
-        book.index = openOrBuild(catalogue, n, book.key, forms, known);
+        book.index = buildMissing ? openOrBuild(catalogue, n, book.key, forms, m_known)
+                                  : openCached(catalogue.book(n).path, book.key);
         if (!book.index)
-            return {};
-        books.push_back(std::move(book));
+            return;
+        m_books.push_back(std::move(book));
     }
-    // The first headword written so and the first with the key as a form, over the books. A
-    // damaged block is a damaged file: the book's index is built again, and asked again.
-    struct Found
-    {
-        std::optional<IndexedHeadword> exact;
-        std::optional<IndexedHeadword> form;
-    };
-    const auto findKey = [&](const std::u16string &key) {
-        Found found;
-        for (Book &book : books) {
-            std::optional<IndexedForm> entry;
-            try {
-                entry = book.index->find(key);
-            } catch (const HeadwordIndexError &) {
-                book.index = buildAndStore(catalogue, book.n, book.key, forms, known);
-                if (!book.index)
-                    throw;
-                entry = book.index->find(key);
+    m_usable = true;
+}
+
+FormIndexes::~FormIndexes() = default;
+
+FormIndexes::Found FormIndexes::findKey(const std::u16string &key)
+{
+    // A damaged block is a damaged file: the book's index is built again, and asked again.
+    Found found;
+    for (Book &book : m_books) {
+        std::optional<IndexedForm> entry;
+        try {
+            entry = book.index->find(key);
+        } catch (const HeadwordIndexError &) {
+            book.index = buildAndStore(m_catalogue, book.n, book.key, m_forms, m_known);
+            if (!book.index) {
+                m_usable = false;
+                throw;
             }
-            if (entry) {
-                keepFirst(found.exact, entry->exact);
-                keepFirst(found.form, entry->form);
-            }
+            entry = book.index->find(key);
         }
-        return found;
-    };
+        if (entry) {
+            keepFirst(found.exact, entry->exact);
+            keepFirst(found.form, entry->form);
+        }
+    }
+    return found;
+}
+
+FormIndexAnswer FormIndexes::resolve(const QString &typed)
+{
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return {true, std::nullopt};
+    if (!m_usable)
+        return {};
+    const std::vector<TextWord> parts = splitWords(text);
     const auto matchOf = [](const IndexedHeadword &w, const QString &form) {
         return FormResolver::Match{-1, fromU16(w.text), form};
     };
-
     try {
         if (const Found written = findKey(foldWord(text)); written.exact)
             return {true, matchOf(*written.exact, QString())};
@@ -245,7 +258,7 @@ FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const Word
         if (parts.empty())
             return {true, std::nullopt};
         const WordKeys word =
-            dictionaryKeys(forms, QStringView(text).mid(parts[0].start, parts[0].length), true);
+            dictionaryKeys(m_forms, QStringView(text).mid(parts[0].start, parts[0].length), true);
         for (std::size_t k = 0; k < word.keys.size(); ++k) {
             const Found found = findKey(word.keys[k]);
             if (k == 0 && found.exact)
@@ -259,6 +272,14 @@ FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const Word
         return {}; // a book that cannot be indexed again: the resolver answers
     }
     return {true, std::nullopt};
+}
+
+FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const WordForms &forms,
+                                          const QString &typed)
+{
+    if (typed.trimmed().isEmpty())
+        return {true, std::nullopt};
+    return FormIndexes(catalogue, forms).resolve(typed);
 }
 
 } // namespace kelmor::books

@@ -56,10 +56,39 @@ struct FormIndexAnswer
     std::optional<FormResolver::Match> match;
 };
 
-// FormResolver::resolve() for a single typed word, through the forms indexes of the enabled
-// books (a book without one is indexed now, from its headword index, and the index stored).
-// Not answered for a phrase that is not a headword as written, or when a book has no headword
-// index (or its forms index cannot be built).
+// The forms indexes of a catalogue's enabled books, opened once and asked many times (the main
+// window asks them at each keystroke that no headword begins with). The catalogue and the
+// dictionary must outlive it; a change of the enabled books needs a new one.
+class FormIndexes
+{
+public:
+    // Opens the enabled books' forms indexes; with buildMissing, a book without one is indexed
+    // now, from its headword index, and the index stored. Unusable when a book has no headword
+    // index, or no forms index (and it is not built, or cannot be).
+    FormIndexes(const Catalogue &catalogue, const WordForms &forms, bool buildMissing = true);
+    ~FormIndexes();
+    FormIndexes(const FormIndexes &) = delete;
+    FormIndexes &operator=(const FormIndexes &) = delete;
+
+    bool isUsable() const { return m_usable; }
+    // FormResolver::resolve() for a single typed word. Not answered for a phrase that is not a
+    // headword as written, or when the indexes are unusable (or a damaged one cannot be built
+    // again).
+    FormIndexAnswer resolve(const QString &typed);
+
+private:
+    struct Book;
+    struct Found;
+    Found findKey(const std::u16string &key);
+
+    const Catalogue &m_catalogue;
+    const WordForms &m_forms;
+    std::vector<Book> m_books;
+    HeadwordKeys m_known;
+    bool m_usable = false;
+};
+
+// FormIndexes(catalogue, forms).resolve(typed): what a single question opens and asks.
 FormIndexAnswer resolveThroughFormIndexes(const Catalogue &catalogue, const WordForms &forms,
                                           const QString &typed);
 

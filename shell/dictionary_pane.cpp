@@ -12,7 +12,6 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -250,11 +249,13 @@ DictionaryPane::~DictionaryPane() = default;
 
 void DictionaryPane::setWordForms(std::shared_ptr<const books::WordForms> forms)
 {
+    const bool opened = m_formIndexes != nullptr;
+    m_formIndexes.reset(); // it refers to the dictionary replaced here
     m_forms = std::move(forms);
     if (m_resolver)
         rebuildResolver();
-    if (m_formIndexesAnswer)
-        m_formIndexesAnswer = formIndexesAnswer();
+    if (opened)
+        m_formIndexes = std::make_unique<books::FormIndexes>(*m_catalogue, *m_forms, false);
 }
 
 std::shared_ptr<const books::WordForms> DictionaryPane::wordForms()
@@ -273,9 +274,8 @@ std::shared_ptr<const books::FormResolver> DictionaryPane::resolver()
 
 std::optional<books::FormResolver::Match> DictionaryPane::resolveForm(const QString &text)
 {
-    if (m_formIndexesAnswer) {
-        books::FormIndexAnswer quick =
-            books::resolveThroughFormIndexes(*m_catalogue, *wordForms(), text);
+    if (m_formIndexes && m_formIndexes->isUsable()) {
+        books::FormIndexAnswer quick = m_formIndexes->resolve(text);
         if (quick.answered) {
             if (quick.match)
                 quick.match->row = m_words->rowOf(quick.match->headword);
@@ -283,29 +283,6 @@ std::optional<books::FormResolver::Match> DictionaryPane::resolveForm(const QStr
         }
     }
     return resolver()->resolve(text);
-}
-
-bool DictionaryPane::formIndexesAnswer()
-{
-    const std::shared_ptr<const books::WordForms> forms = wordForms();
-    for (int n = 0; n < m_catalogue->count(); ++n) {
-        if (!m_catalogue->isEnabled(n) || m_catalogue->book(n).recordCount <= 0)
-            continue;
-        if (!m_catalogue->isIndexed(n))
-            return false;
-        const QString path = m_catalogue->book(n).path;
-        const QString bookKey = platform::bookCacheKey(path);
-        if (bookKey.isEmpty())
-            return false;
-        try {
-            if (!books::FormIndex::open(QFile::encodeName(books::formCachePath(path)).toStdString(),
-                                        books::formCacheKey(bookKey, *forms).toStdString()))
-                return false;
-        } catch (const books::HeadwordIndexError &) {
-            return false;
-        }
-    }
-    return true;
 }
 
 void DictionaryPane::prepareInBackground()
@@ -507,8 +484,8 @@ void DictionaryPane::LoadList()
         // With the forms indexes at hand, single words need no resolver in memory; without
         // them it is built now (off this thread), as a search waits for it.
         m_resolver.reset();
-        m_formIndexesAnswer = formIndexesAnswer();
-        if (!m_formIndexesAnswer)
+        m_formIndexes = std::make_unique<books::FormIndexes>(*m_catalogue, *wordForms(), false);
+        if (!m_formIndexes->isUsable())
             rebuildResolver();
         m_listView->setUpdatesEnabled(true);
         if (!outcome.ok) {

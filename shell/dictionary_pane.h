@@ -24,6 +24,10 @@ class QFrame;
 class QMenu;
 class QToolBar;
 
+namespace kelmor::books {
+class FormIndexes;
+}
+
 namespace kelmor::shell {
 
 // The search field: arrow and page keys go to the list; a click or the focus selects the text
@@ -177,7 +181,6 @@ private:
     void bookButtonClick();
     void updateStatusText();
     void rebuildResolver();
-    bool formIndexesAnswer();
     void prepareInBackground();
     void reportForm(const QString &caption);
     void scrollToRow(int row);
@@ -194,8 +197,9 @@ private:
     books::WordListModel *m_model = nullptr;
     std::shared_ptr<const books::WordForms> m_forms;
     std::shared_ptr<const books::FormResolver> m_resolver;
-    // Every enabled book answers single words through its forms index in the cache folder.
-    bool m_formIndexesAnswer = false;
+    // The enabled books' forms indexes in the cache folder, opened at each rebuild; single words
+    // are answered through them when every book has one.
+    std::unique_ptr<books::FormIndexes> m_formIndexes;
     bool m_formShown = false;
 
     QToolBar *m_bookBar = nullptr;
