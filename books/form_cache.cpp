@@ -2,6 +2,7 @@
 
 #include "books/catalogue.h"
 #include "books/headword_cache.h"
+#include "books/roots_dictionary.h"
 #include "platform/cache_folder.h"
 
 #include <QCryptographicHash>
@@ -87,6 +88,8 @@ QString dictionaryCacheKey(const WordForms &forms)
     const QString none = QStringLiteral("no dictionary");
     if (!forms.dictionary())
         return none;
+    if (!forms.partOf().isEmpty())
+        return forms.partOf();
     const QString affix = platform::bookCacheKey(forms.dictionary()->affixPath);
     const QString words = platform::bookCacheKey(forms.dictionary()->wordsPath);
     if (affix.isEmpty() || words.isEmpty())
@@ -160,23 +163,50 @@ int writeFormIndexes(const std::vector<std::pair<QString, QString>> &books, cons
 {
     HeadwordKeys known;
     int written = 0;
+    // Every book's forms index, for the roots taken from them all.
+    std::vector<std::pair<QString, std::unique_ptr<FormIndex>>> indexes;
     for (const auto &[path, bookKey] : books) {
         const QString key = formCacheKey(bookKey, forms);
-        if (openCached(path, key))
+        if (auto cached = openCached(path, key)) {
+            indexes.emplace_back(key, std::move(cached));
             continue; // already there (else missing, stale, foreign or damaged: built again)
+        }
         try {
             const std::unique_ptr<HeadwordIndex> headwords = openCachedHeadwordIndex(path, bookKey);
             if (!headwords)
                 continue; // not indexed yet: its forms wait for the next start
-            const std::optional<std::string> bytes =
+            std::optional<std::string> bytes =
                 encodeFormIndex(buildFormIndex(headwords->words(), forms, key, &known));
-            if (bytes && writeCacheFile(formCachePath(path), *bytes))
-                ++written;
+            if (!bytes || !writeCacheFile(formCachePath(path), *bytes))
+                continue;
+            ++written;
+            indexes.emplace_back(key, FormIndex::fromBytes(std::move(*bytes), key.toStdString()));
         } catch (const HeadwordIndexError &) {
             // A damaged headword index: the catalogue builds it anew at a later start.
         }
     }
+    if (!indexes.empty() && indexes.size() == books.size()) {
+        std::vector<std::pair<QString, const FormIndex *>> all;
+        for (const auto &[key, index] : indexes)
+            all.emplace_back(key, index.get());
+        writeRoots(all, forms);
+    }
     return written;
+}
+
+std::optional<std::vector<std::pair<int, QString>>> enabledFormKeys(const Catalogue &catalogue,
+                                                                   const WordForms &forms)
+{
+    std::vector<std::pair<int, QString>> keys;
+    for (int n = 0; n < catalogue.count(); ++n) {
+        if (!catalogue.isEnabled(n) || catalogue.book(n).recordCount <= 0)
+            continue;
+        const QString bookKey = platform::bookCacheKey(catalogue.book(n).path);
+        if (bookKey.isEmpty() || !catalogue.isIndexed(n))
+            return std::nullopt;
+        keys.emplace_back(n, formCacheKey(bookKey, forms));
+    }
+    return keys;
 }
 
 struct FormIndexes::Book
@@ -196,14 +226,15 @@ struct FormIndexes::Found
 FormIndexes::FormIndexes(const Catalogue &catalogue, const WordForms &forms, bool buildMissing)
     : m_catalogue(catalogue)
     , m_forms(forms)
+    , m_mayBuild(forms.partOf().isEmpty())
 {
-    for (int n = 0; n < catalogue.count(); ++n) {
-        if (!catalogue.isEnabled(n) || catalogue.book(n).recordCount <= 0)
-            continue;
-        const QString bookKey = platform::bookCacheKey(catalogue.book(n).path);
-        if (bookKey.isEmpty() || !catalogue.isIndexed(n))
-            return;
-        Book book{n, formCacheKey(bookKey, forms), nullptr};
+    buildMissing = buildMissing && m_mayBuild;
+    const std::optional<std::vector<std::pair<int, QString>>> keys =
+        enabledFormKeys(catalogue, forms);
+    if (!keys)
+        return;
+    for (const auto &[n, key] : *keys) {
+        Book book{n, key, nullptr};
         book.index = buildMissing ? openOrBuild(catalogue, n, book.key, forms, m_known)
                                   : openCached(catalogue.book(n).path, book.key);
         if (!book.index)
@@ -215,6 +246,16 @@ FormIndexes::FormIndexes(const Catalogue &catalogue, const WordForms &forms, boo
 
 FormIndexes::~FormIndexes() = default;
 
+bool FormIndexes::storeRoots() const
+{
+    if (!m_usable)
+        return false;
+    std::vector<std::pair<QString, const FormIndex *>> indexes;
+    for (const Book &book : m_books)
+        indexes.emplace_back(book.key, book.index.get());
+    return writeRoots(indexes, m_forms);
+}
+
 FormIndexes::Found FormIndexes::findKey(const std::u16string &key)
 {
     // A damaged block is a damaged file: the book's index is built again, and asked again.
@@ -224,6 +265,10 @@ FormIndexes::Found FormIndexes::findKey(const std::u16string &key)
         try {
             entry = book.index->find(key);
         } catch (const HeadwordIndexError &) {
+            if (!m_mayBuild) {
+                m_usable = false;
+                throw;
+            }
             book.index = buildAndStore(m_catalogue, book.n, book.key, m_forms, m_known);
             if (!book.index) {
                 m_usable = false;

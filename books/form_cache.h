@@ -44,8 +44,14 @@ FormIndexContent buildFormIndex(const std::vector<IndexedHeadword> &words, const
 // Builds and stores the forms index of each book (full path and book key) whose headword index
 // is whole in the cache folder and whose forms index for this dictionary is missing, stale or
 // damaged. Reads only the cache files, never the books or a catalogue, so it runs on any thread
-// beside a catalogue in use. Returns how many indexes it wrote.
+// beside a catalogue in use. When every book then has one, stores the library's roots for them
+// all (books/roots_dictionary.h). Returns how many indexes it wrote.
 int writeFormIndexes(const std::vector<std::pair<QString, QString>> &books, const WordForms &forms);
+
+// The forms keys of the enabled books (those with headwords) with their numbers, in the
+// catalogue's order; std::nullopt when one of them has no headword index.
+std::optional<std::vector<std::pair<int, QString>>> enabledFormKeys(const Catalogue &catalogue,
+                                                                   const WordForms &forms);
 
 // What the forms indexes answer for a typed text.
 struct FormIndexAnswer
@@ -63,7 +69,8 @@ class FormIndexes
 {
 public:
     // Opens the enabled books' forms indexes; with buildMissing, a book without one is indexed
-    // now, from its headword index, and the index stored. Unusable when a book has no headword
+    // now, from its headword index, and the index stored (never with a part of a dictionary:
+    // a missing or damaged index is then unusable). Unusable when a book has no headword
     // index, or no forms index (and it is not built, or cannot be).
     FormIndexes(const Catalogue &catalogue, const WordForms &forms, bool buildMissing = true);
     ~FormIndexes();
@@ -75,6 +82,9 @@ public:
     // headword as written, or when the indexes are unusable (or a damaged one cannot be built
     // again).
     FormIndexAnswer resolve(const QString &typed);
+    // Stores the library's roots for these indexes (books/roots_dictionary.h); false when they
+    // are unusable or the roots cannot be taken or written.
+    bool storeRoots() const;
 
 private:
     struct Book;
@@ -85,6 +95,7 @@ private:
     const WordForms &m_forms;
     std::vector<Book> m_books;
     HeadwordKeys m_known;
+    bool m_mayBuild = true;
     bool m_usable = false;
 };
 

@@ -661,14 +661,12 @@ FormIndex::FormIndex(std::unique_ptr<IndexFileBytes> source, std::string_view ex
     m_blocks = readBlockDirectory(directory, blockCount, blocksBytes, entryCount);
 }
 
-std::optional<IndexedForm> FormIndex::find(std::u16string_view key) const
+// Reads a block's entries in order, checking each, and hands them to visit until it returns
+// false; then the block must have ended where its entries do.
+template <class Visit> void FormIndex::scanBlock(const IndexBlock &block, Visit &&visit) const
 {
-    const IndexBlock *found = blockFor(m_blocks, key);
-    if (!found)
-        return std::nullopt;
-    const IndexBlock &block = *found;
     // The next block's first key, which every entry of this one must come before.
-    const IndexBlock *next = found == &m_blocks.back() ? nullptr : found + 1;
+    const IndexBlock *next = &block == &m_blocks.back() ? nullptr : &block + 1;
     // The directory's offsets and lengths were checked against the blocks' section.
     const std::string bytes = m_source->read(m_blocksStart + block.offset, block.length);
     if (m_verifyChecksums && block.checksum != headwordIndexChecksum(bytes))
@@ -689,15 +687,35 @@ std::optional<IndexedForm> FormIndex::find(std::u16string_view key) const
             damaged("порядок форм в блоке");
         if (next && !(entry.key < next->firstKey))
             damaged("порядок блоков");
-        if (entry.key == key)
-            return entry;
-        if (key < entry.key)
-            return std::nullopt;
+        if (!visit(entry))
+            return;
         previous = std::move(entry.key);
     }
     if (!c.atEnd())
         damaged("блок форм длиннее записей");
-    return std::nullopt;
+}
+
+std::optional<IndexedForm> FormIndex::find(std::u16string_view key) const
+{
+    const IndexBlock *found = blockFor(m_blocks, key);
+    if (!found)
+        return std::nullopt;
+    std::optional<IndexedForm> result;
+    scanBlock(*found, [&](IndexedForm &entry) {
+        if (entry.key == key)
+            result = std::move(entry);
+        return !result && !(key < entry.key);
+    });
+    return result;
+}
+
+void FormIndex::forEachKey(const std::function<void(std::u16string_view)> &visit) const
+{
+    for (const IndexBlock &block : m_blocks)
+        scanBlock(block, [&](const IndexedForm &entry) {
+            visit(entry.key);
+            return true;
+        });
 }
 
 } // namespace kelmor::books

@@ -23,6 +23,7 @@
 #include "books/engine/jet.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -212,8 +213,12 @@ public:
     // The entry of a folded key; std::nullopt when the book has none. Throws HeadwordIndexError
     // when its block is damaged.
     std::optional<IndexedForm> find(std::u16string_view key) const;
+    // Every key in order (the folded words and dictionary forms the book answers for). Throws
+    // HeadwordIndexError at a damaged block.
+    void forEachKey(const std::function<void(std::u16string_view)> &visit) const;
 
 private:
+    template <class Visit> void scanBlock(const IndexBlock &block, Visit &&visit) const;
     FormIndex(std::unique_ptr<IndexFileBytes> source, std::string_view expectedKey,
               bool verifyChecksums);
 

@@ -125,8 +125,9 @@ struct WordForms::Engine
 
 WordForms::WordForms() = default;
 
-WordForms::WordForms(std::optional<HunspellDictionary> dictionary)
+WordForms::WordForms(std::optional<HunspellDictionary> dictionary, QString partOf)
     : m_dictionary(std::move(dictionary))
+    , m_partOf(std::move(partOf))
 {
 }
 
@@ -177,6 +178,13 @@ QString WordForms::unavailableReason() const
     QMutexLocker lock(&m_mutex);
     load();
     return m_reason;
+}
+
+QByteArray WordForms::wordEncoding() const
+{
+    QMutexLocker lock(&m_mutex);
+    load();
+    return m_engine ? m_engine->encoding : QByteArray();
 }
 
 QStringList WordForms::stems(const QString &word) const

@@ -42,7 +42,10 @@ class WordForms
 public:
     // No dictionary: no word has forms.
     WordForms();
-    explicit WordForms(std::optional<HunspellDictionary> dictionary);
+    // partOf: the cache key of the whole dictionary when these files hold a part of its words
+    // (the library's roots): the stems are that dictionary's among the words held, and nothing
+    // is indexed with them.
+    explicit WordForms(std::optional<HunspellDictionary> dictionary, QString partOf = {});
     ~WordForms();
     WordForms(const WordForms &) = delete;
     WordForms &operator=(const WordForms &) = delete;
@@ -52,6 +55,8 @@ public:
 
     // The dictionary's files as given (whether or not they load).
     const std::optional<HunspellDictionary> &dictionary() const { return m_dictionary; }
+    // The whole dictionary's cache key when this is a part of it; empty for a whole one.
+    const QString &partOf() const { return m_partOf; }
     // True when the dictionary loaded; loads it.
     bool isAvailable() const;
     // Why the dictionary is not used (for diagnostics; never shown as an error), or empty.
@@ -60,12 +65,16 @@ public:
     // The dictionary forms of one word, in Hunspell's order, each once; empty when the
     // dictionary does not know the word, the word does not fit its encoding, or there is none.
     QStringList stems(const QString &word) const;
+    // The encoding of the dictionary's files as the text converters name it ("UTF-8"); empty
+    // when the dictionary is not used. Loads it.
+    QByteArray wordEncoding() const;
 
 private:
     struct Engine;
     void load() const;
 
     std::optional<HunspellDictionary> m_dictionary;
+    QString m_partOf;
     mutable QMutex m_mutex;
     mutable bool m_loaded = false;
     mutable std::unique_ptr<Engine> m_engine;

@@ -2,6 +2,7 @@
 
 #include "books/catalogue.h"
 #include "books/form_cache.h"
+#include "books/roots_dictionary.h"
 #include "books/word_list_forms.h"
 #include "platform/settings.h"
 #include "platform/terminal_io.h"
@@ -128,10 +129,18 @@ int runLookupCommand(const QStringList &args)
     std::optional<std::u16string> document = assembleInterpretation(w, books);
     if (!document) {
         // Not a headword as typed: the headword of its dictionary form ("змеи" → Змея).
-        // A single word through the books' forms indexes (only the typed word is looked up
-        // in the dictionary); a phrase, or books without them, through the whole word list.
+        // A single word through the books' forms indexes, its forms found among the library's
+        // roots (only the typed word is looked up, in a dictionary of the words that can
+        // answer), else in the whole dictionary, which then stores the roots; a phrase, or
+        // books without indexes, through the whole word list.
         const std::shared_ptr<books::WordForms> forms = commandDictionary();
-        books::FormIndexAnswer quick = books::resolveThroughFormIndexes(catalogue, *forms, word);
+        books::FormIndexAnswer quick = books::resolveThroughRoots(catalogue, *forms, word);
+        if (!quick.answered) {
+            books::FormIndexes indexes(catalogue, *forms);
+            quick = indexes.resolve(word);
+            if (quick.answered)
+                indexes.storeRoots();
+        }
         const std::optional<books::FormResolver::Match> match =
             quick.answered ? std::move(quick.match) : formResolver(catalogue, forms)->resolve(word);
         if (match && match->headword != word) {

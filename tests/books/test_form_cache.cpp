@@ -7,9 +7,11 @@
 #include "books/form_cache.h"
 #include "books/headword_cache.h"
 #include "books/headword_index.h"
+#include "books/roots_dictionary.h"
 #include "books/word_forms.h"
 #include "books/word_list_forms.h"
 #include "books/wordlist.h"
+#include "platform/cache_folder.h"
 #include "support/book_fixture.h"
 #include "support/cache_home.h"
 
@@ -126,6 +128,34 @@ std::vector<std::optional<Outcome>> byIndexes(const Catalogue &catalogue, const 
     return out;
 }
 
+// The answers through the forms indexes with the stored roots for a dictionary; with
+// mustAnswer, every single word must be answered so (else it may be left to the whole
+// dictionary: std::nullopt).
+std::vector<std::optional<Outcome>> byRoots(const Catalogue &catalogue, const WordForms &whole,
+                                            const QStringList &typed, bool mustAnswer = true)
+{
+    std::vector<std::optional<Outcome>> out;
+    for (const QString &t : typed) {
+        const FormIndexAnswer answer = resolveThroughRoots(catalogue, whole, t);
+        if (mustAnswer && !answer.answered) {
+            EXPECT_GT(splitWords(t).size(), 1u) << t.toStdString();
+        }
+        out.push_back(answer.answered ? std::optional(outcomeOf(answer.match)) : std::nullopt);
+    }
+    return out;
+}
+
+// How many words the stored roots hold (the count their word list starts with), or -1.
+long storedRootCount()
+{
+    QFile f(rootsCachePath());
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = f.readAll();
+    const std::optional<RootsFile> file = decodeRootsFile(std::string_view(bytes));
+    return file ? std::stol(file->words) : -1;
+}
+
 void expectSame(const std::vector<Outcome> &expected,
                 const std::vector<std::optional<Outcome>> &actual, const QStringList &typed,
                 const char *state)
@@ -226,6 +256,10 @@ TEST(FormCache, SampleBooksAnswerAsTheResolverCachedAndNot)
         const std::vector<Outcome> expected = byResolver(catalogue, forms, kSampleTyped);
         expectSame(expected, byIndexes(catalogue, *forms, kSampleTyped), kSampleTyped, "cold");
         expectSame(expected, byIndexes(catalogue, *forms, kSampleTyped), kSampleTyped, "warm");
+        if (forms->dictionary()) {
+            ASSERT_TRUE(FormIndexes(catalogue, *forms).storeRoots());
+            expectSame(expected, byRoots(catalogue, *forms, kSampleTyped), kSampleTyped, "roots");
+        }
         catalogue.setEnabled(0, false);
         expectSame(byResolver(catalogue, forms, kSampleTyped),
                    byIndexes(catalogue, *forms, kSampleTyped), kSampleTyped, "first book off");
@@ -308,9 +342,146 @@ TEST(FormCache, GeneratedLibraryAnswersAsTheResolverForManyWords)
     const std::vector<Outcome> expected = byResolver(catalogue, russian(), typed);
     expectSame(expected, byIndexes(catalogue, *russian(), typed), typed, "cold");
     expectSame(expected, byIndexes(catalogue, *russian(), typed), typed, "warm");
+    // The roots of these books: a small part of the dictionary, answering alike.
+    ASSERT_TRUE(FormIndexes(catalogue, *russian()).storeRoots());
+    const long roots = storedRootCount();
+    EXPECT_GT(roots, 50);
+    EXPECT_LT(roots, 146269 / 20);
+    expectSame(expected, byRoots(catalogue, *russian(), typed), typed, "roots");
     catalogue.setEnabled(2, false);
-    expectSame(byResolver(catalogue, russian(), typed), byIndexes(catalogue, *russian(), typed),
-               typed, "a book off");
+    const std::vector<Outcome> threeBooks = byResolver(catalogue, russian(), typed);
+    expectSame(threeBooks, byIndexes(catalogue, *russian(), typed), typed, "a book off");
+    // Roots taken for more books than are enabled answer for the fewer.
+    expectSame(threeBooks, byRoots(catalogue, *russian(), typed), typed, "roots, a book off");
+}
+
+TEST(RootsFile, ReadsBackWhatWasWrittenAndRejectsEveryDamagedByte)
+{
+    RootsFile file;
+    file.dictionaryKey = "/usr/share/hunspell/ru_RU.aff\\n1\n2\n/x.dic";
+    file.formKeys = {"/b/a.book\n1\n2\n\nkey", "/b/b\\ook\n3", "/b/c.book"};
+    file.words = "3\nзмея/I\nвода/I\nзуб/L\n";
+    const std::string bytes = encodeRootsFile(file);
+    const std::optional<RootsFile> back = decodeRootsFile(bytes);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->dictionaryKey, file.dictionaryKey);
+    EXPECT_EQ(back->formKeys, file.formKeys);
+    EXPECT_EQ(back->words, file.words);
+    RootsFile none;
+    none.dictionaryKey = "k";
+    none.words = "0\n";
+    ASSERT_TRUE(decodeRootsFile(encodeRootsFile(none)));
+    EXPECT_TRUE(decodeRootsFile(encodeRootsFile(none))->formKeys.empty());
+
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        std::string flipped = bytes;
+        flipped[at] = char(flipped[at] ^ 0x01);
+        EXPECT_FALSE(decodeRootsFile(flipped)) << "byte " << at;
+        EXPECT_FALSE(decodeRootsFile(std::string_view(bytes).substr(0, at))) << "cut at " << at;
+    }
+    // Keys out of order, and a word list without its count, are not a roots file even with a
+    // checksum that matches.
+    RootsFile unordered = file;
+    std::swap(unordered.formKeys[0], unordered.formKeys[1]);
+    EXPECT_FALSE(decodeRootsFile(encodeRootsFile(unordered)));
+    RootsFile uncounted = file;
+    uncounted.words = "змея/I\n";
+    EXPECT_FALSE(decodeRootsFile(encodeRootsFile(uncounted)));
+    EXPECT_FALSE(decodeRootsFile("kelmor roots 1\n"));
+    EXPECT_FALSE(decodeRootsFile(""));
+}
+
+TEST(RootsDictionary, RootsOfOtherBooksOrDictionariesOrDamagedAreNotUsed)
+{
+    ASSERT_TRUE(russian()->isAvailable());
+    const QTemporaryDir scratch;
+    const QString affix = scratch.filePath("ru_RU.aff"), words = scratch.filePath("ru_RU.dic");
+    ASSERT_TRUE(QFile::copy(russian()->dictionary()->affixPath, affix));
+    ASSERT_TRUE(QFile::copy(russian()->dictionary()->wordsPath, words));
+    const auto copy = std::make_shared<const WordForms>(HunspellDictionary{affix, words});
+
+    BookFolder folder;
+    folder.write({"a.book", "А", {"Змея", "Вода", "Зубы", "Собака"}});
+    folder.write({"b.book", "Б", {"Змей", "Лошадь", "Вода", "Пчела"}});
+    const QStringList typed = {"змеи", "змея", "воды", "зубов", "лошадей", "пчёлы", "шмяк"};
+    const CacheHome home;
+    // In every state: the answers the resolver gives, through the roots where they are used,
+    // else through the whole dictionary; and whether the roots were used.
+    const auto expectAnswers = [&](const std::shared_ptr<const WordForms> &forms, bool throughRoots,
+                                   const char *state, bool secondOff = false) {
+        SCOPED_TRACE(state);
+        Catalogue catalogue;
+        load(catalogue, folder.path());
+        catalogue.setEnabled(1, !secondOff);
+        const std::vector<Outcome> expected = byResolver(catalogue, forms, typed);
+        const std::vector<std::optional<Outcome>> roots =
+            byRoots(catalogue, *forms, typed, throughRoots);
+        for (std::size_t i = 0; i < roots.size(); ++i)
+            EXPECT_EQ(roots[i].has_value(), throughRoots) << typed.at(qsizetype(i)).toStdString();
+        expectSame(expected, roots, typed, state);
+        expectSame(expected, byIndexes(catalogue, *forms, typed), typed, state);
+    };
+    expectAnswers(russian(), false, "none stored");
+    {
+        // Taken for the first book alone: not for both.
+        Catalogue catalogue;
+        load(catalogue, folder.path());
+        catalogue.setEnabled(1, false);
+        ASSERT_TRUE(FormIndexes(catalogue, *russian()).storeRoots());
+    }
+    expectAnswers(russian(), true, "first book's roots, first book on", true);
+    expectAnswers(russian(), false, "first book's roots, both on");
+    // Taken for both by the forms indexes' writer (as the main window does after its start).
+    {
+        Catalogue catalogue;
+        load(catalogue, folder.path());
+        std::vector<std::pair<QString, QString>> books;
+        for (int n = 0; n < catalogue.count(); ++n)
+            books.emplace_back(catalogue.book(n).path,
+                               kelmor::platform::bookCacheKey(catalogue.book(n).path));
+        writeFormIndexes(books, *russian());
+    }
+    expectAnswers(russian(), true, "both books' roots");
+    expectAnswers(copy, false, "another dictionary");
+    expectAnswers(std::make_shared<const WordForms>(), false, "no dictionary");
+
+    const QByteArray whole = readAll(rootsCachePath());
+    for (int at = 0; at < whole.size(); at += 23) {
+        QByteArray flipped = whole;
+        flipped[at] = char(flipped[at] ^ 0x10);
+        overwrite(rootsCachePath(), flipped);
+        expectAnswers(russian(), false, "damaged");
+    }
+    for (const QByteArray &bad : {whole.left(whole.size() - 1), QByteArray("garbage"),
+                                  readAll(formCachePath(folder.filePath("a.book")))}) {
+        overwrite(rootsCachePath(), bad);
+        expectAnswers(russian(), false, "cut short or foreign");
+    }
+    overwrite(rootsCachePath(), whole);
+    expectAnswers(russian(), true, "whole again");
+    // A book changed under the roots: its forms index is built anew, the roots are not used.
+    folder.write({"b.book", "Б", {"Змей", "Лошадь", "Вода"}});
+    expectAnswers(russian(), false, "changed book");
+
+    // A dictionary that compounds words is not reduced.
+    overwrite(affix, readAll(affix) + "\nCOMPOUNDFLAG X\n");
+    const auto compounding = std::make_shared<const WordForms>(HunspellDictionary{affix, words});
+    {
+        Catalogue catalogue;
+        load(catalogue, folder.path());
+        FormIndexes indexes(catalogue, *compounding);
+        ASSERT_TRUE(indexes.isUsable());
+        EXPECT_FALSE(indexes.storeRoots());
+    }
+    // The cache home is a file: nothing is stored, the whole dictionary answers.
+    const QString blocker = scratch.filePath("not-a-folder");
+    overwrite(blocker, "x");
+    const CacheHome unwritable(blocker);
+    {
+        Catalogue catalogue;
+        ASSERT_EQ(catalogue.load(folder.path()).status, Catalogue::Status::Ok);
+        EXPECT_FALSE(FormIndexes(catalogue, *russian()).storeRoots());
+    }
 }
 
 TEST(FormCache, StaleDamagedForeignAndUnwritableCachesAnswerAsNone)

@@ -1,12 +1,14 @@
 // libFuzzer entry for a book's headword index file and its forms index (the cache folder's
 // outside data). The first byte picks whether checksums are compared (bit 0 set) or not (the
 // fuzzer's changes then reach the structural checks behind them), and which format the rest is
-// (bit 1: the forms index). The file is opened with the key it names; of a headword index every
-// headword is read and a few keys are sought, of a forms index a few keys are sought. A damaged
+// (bit 1: the forms index; bit 2: the library's roots). The file is opened with the key it names; of a headword index every
+// headword is read and a few keys are sought, of a forms index a few keys are sought and every
+// key is read; a roots file is decoded. A damaged
 // input may raise HeadwordIndexError; anything else (a crash, a sanitizer report, a hang, a runaway
 // allocation) is a finding.
 
 #include "books/headword_index.h"
+#include "books/roots_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     std::string file(reinterpret_cast<const char *>(data + 1), size - 1);
     const bool checksums = (data[0] & 1) != 0;
+    if ((data[0] & 4) != 0) {
+        (void)decodeRootsFile(file, checksums);
+        return 0;
+    }
     if ((data[0] & 2) != 0) {
         const std::string key = namedKey(file, kFormHeaderSize);
         try {
@@ -48,6 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 } catch (const HeadwordIndexError &) {
                 }
             }
+            std::size_t keys = 0;
+            index->forEachKey([&keys](std::u16string_view) { ++keys; });
         } catch (const HeadwordIndexError &) {
         }
         return 0;
