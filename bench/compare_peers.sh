@@ -6,7 +6,9 @@
 # found only through its dictionary form (the whole process), the same on an empty library (the
 # floor of starting a process), and the peak memory of a lookup; then, under Xvfb, the main
 # window's first and later starts and its memory beside GoldenDict's on the same StarDict files.
-# Installs sdcv and GoldenDict from Debian when they are missing. Not part of .ci/run.
+# With BASELINE=<an earlier build's kelmor>, also that build's first lookup after a change and
+# first start of the main window, in the same runs. Installs sdcv and GoldenDict from Debian when
+# they are missing. Not part of .ci/run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
@@ -35,7 +37,7 @@ export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache HOME=$work/home
 mkdir -p "$HOME"
 # The first lookup ever (the books indexed into the cache), then the warm ones.
 python3 - "$runs" "$work" "$present" "$absent" "$kelmor" "$form" <<'PY'
-import os, statistics, subprocess, sys, time
+import os, shutil, statistics, subprocess, sys, time
 runs, work, present, absent, kelmor, form = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6]
 lib, empty = work + "/library", work + "/empty"
 def kel(root, word):
@@ -50,8 +52,35 @@ def peak(cmd):
     out = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd[0], env=cmd[1],
                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     return int(out.stderr.strip().splitlines()[-1]) / 1024
-print(f"first lookup ever (indexes the 20 books into the cache): {run(kel(lib, present)):.0f} ms")
-print(f"first lookup of a word not found as typed (the books' forms indexed): {run(kel(lib, absent)):.0f} ms")
+# The first lookup after the books changed (no cache): the answer, then the indexing it leaves
+# to a process of its own, waited for (its roots written, its lock gone) before the next run;
+# beside an earlier build's (BASELINE) when one is given, interleaved.
+cache = os.environ["XDG_CACHE_HOME"]
+headwords = cache + "/kelmor/headwords"
+def indexed():
+    t = time.perf_counter()
+    while time.perf_counter() - t < 120:
+        if os.path.exists(headwords + "/roots") and not os.path.exists(headwords + "/indexing.lock"):
+            break
+        time.sleep(0.02)
+    return (time.perf_counter() - t) * 1000
+baseline = os.environ.get("BASELINE", "")
+def base(root, word):
+    return ([baseline, "lookup", word], dict(os.environ, XDG_DATA_DIRS=root + "/share"))
+cold_runs = max(3, runs // 4)
+print(f"{'first lookup after a change (medians of %d)' % cold_runs:44} {'kelmor':>10} {'background':>11} {'baseline':>10} {'ratio':>7}")
+for name, word in [("word in 20 books", present), ("absent word", absent)]:
+    kt, bt, it = [], [], []
+    for _ in range(cold_runs):
+        shutil.rmtree(cache, ignore_errors=True)
+        kt.append(run(kel(lib, word)))
+        it.append(indexed())
+        if baseline:
+            shutil.rmtree(cache, ignore_errors=True)
+            bt.append(run(base(lib, word)))
+    km, im = statistics.median(kt), statistics.median(it)
+    bm = statistics.median(bt) if bt else float("nan")
+    print(f"{name:44} {km:8.1f}ms {im:9.1f}ms {bm:8.1f}ms {km / bm:7.2f}")
 measures = [
     ("lookup, word in 20 books", kel(lib, present), sd(lib, present)),
     ("lookup, absent word", kel(lib, absent), sd(lib, absent)),
@@ -129,6 +158,11 @@ programs = {
     "goldendict": (["goldendict"], gd_env, "^GoldenDict",
                    [work + "/gd-home/.cache", work + "/gd-home/.goldendict/index"]),
 }
+if os.environ.get("BASELINE"):
+    programs["baseline"] = ([os.environ["BASELINE"]],
+                            dict(kel_env, XDG_CONFIG_HOME=work + "/base-config",
+                                 XDG_CACHE_HOME=work + "/base-cache"),
+                            r"Kelmor 3\.[0-9]", [work + "/base-cache"])
 def visible(name):
     return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
@@ -176,6 +210,12 @@ for label, table, i, unit in [("shown, first start", first, 0, "ms"),
                               ("resident memory 3 s after a later start", later, 1, "MB")]:
     k, g = med(table["kelmor"], i), med(table["goldendict"], i)
     print(f"{label:42} {k:8.1f}{unit} {g:9.1f}{unit} {k / g:7.2f}")
+if "baseline" in programs:
+    print(f"{'main window beside the baseline':42} {'kelmor':>10} {'baseline':>11} {'ratio':>7}")
+    for label, table, i, unit in [("shown, first start", first, 0, "ms"),
+                                  ("shown, later starts", later, 0, "ms")]:
+        k, b = med(table["kelmor"], i), med(table["baseline"], i)
+        print(f"{label:42} {k:8.1f}{unit} {b:9.1f}{unit} {k / b:7.2f}")
 PY
     kill "$xvfb"
 fi

@@ -2,14 +2,18 @@
 
 #include "books/catalogue.h"
 #include "books/form_cache.h"
+#include "books/headword_cache.h"
 #include "books/roots_dictionary.h"
 #include "books/word_list_forms.h"
+#include "platform/cache_folder.h"
+#include "platform/detached_work.h"
 #include "platform/settings.h"
 #include "platform/terminal_io.h"
 #include "viewer/catalogue_books.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 
 #include <cstdio>
 #include <unistd.h>
@@ -101,29 +105,11 @@ QByteArray terminalTextOfRuns(std::u16string_view document, std::span<const Form
     return out;
 }
 
-int runLookupCommand(const QStringList &args)
+namespace {
+
+// The answer for a word from the loaded catalogue, on standard output and error; the exit status.
+int answer(const books::Catalogue &catalogue, const QString &word, bool raw)
 {
-    bool raw = false;
-    QStringList words;
-    for (const QString &arg : args) {
-        if (arg == QLatin1String("--raw"))
-            raw = true;
-        else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            writeTo(stdout, "Использование: kelmor lookup [--raw] СЛОВО\n");
-            return 0;
-        } else
-            words << arg;
-    }
-    const QString word = words.join(u' ');
-    if (word.isEmpty()) {
-        writeTo(stderr, "Использование: kelmor lookup [--raw] СЛОВО\n");
-        return 2;
-    }
-
-    books::Catalogue catalogue;
-    if (const int status = loadCommandCatalogue(catalogue))
-        return status;
-
     const std::vector<InterpretationBook> books = interpretationBooks(catalogue);
     std::u16string w = word.toStdU16String();
     std::optional<std::u16string> document = assembleInterpretation(w, books);
@@ -162,6 +148,83 @@ int runLookupCommand(const QStringList &args)
     const std::vector<HeadingStyle> headings = headingStyles(books);
     writeTo(stdout, terminalText(*document, w.size(), headings, isatty(STDOUT_FILENO) == 1));
     return 0;
+}
+
+// The books to index after an answer: those read from their tables, and every book (for the
+// forms of their headwords and the library's roots).
+struct PendingIndexing
+{
+    std::vector<std::pair<QString, QString>> unindexed;
+    std::vector<std::pair<QString, QString>> all;
+};
+
+std::optional<PendingIndexing> pendingIndexing(const books::Catalogue &catalogue)
+{
+    if (catalogue.unindexedBooks().empty())
+        return std::nullopt;
+    PendingIndexing pending{catalogue.unindexedBooks(), {}};
+    for (int n = 0; n < catalogue.count(); ++n) {
+        const QString &path = catalogue.book(n).path;
+        if (catalogue.book(n).recordCount > 0)
+            if (const QString key = platform::bookCacheKey(path); !key.isEmpty())
+                pending.all.emplace_back(path, key);
+    }
+    return pending;
+}
+
+// Books read from their tables (new or changed since they were last indexed) are indexed after
+// the answer by a process of its own, with the forms of every book's headwords and the library's
+// roots, so that the answer does not wait for them and the next lookup reads the indexes. One
+// such process at a time: a second one finds the lock taken and leaves the work to the first.
+// Started once the catalogue is gone, so that neither process copies the other's pages of it.
+void indexInBackground(const PendingIndexing &pending)
+{
+    platform::runDetached([&pending] {
+        const QString folder = books::headwordCacheFolder();
+        if (!QDir().mkpath(folder))
+            return;
+        QLockFile lock(folder + QStringLiteral("/indexing.lock"));
+        if (!lock.tryLock(0))
+            return;
+        books::writeHeadwordIndexes(pending.unindexed);
+        books::writeFormIndexes(pending.all, *commandDictionary());
+    });
+}
+
+} // namespace
+
+int runLookupCommand(const QStringList &args)
+{
+    bool raw = false;
+    QStringList words;
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--raw"))
+            raw = true;
+        else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            writeTo(stdout, "Использование: kelmor lookup [--raw] СЛОВО\n");
+            return 0;
+        } else
+            words << arg;
+    }
+    const QString word = words.join(u' ');
+    if (word.isEmpty()) {
+        writeTo(stderr, "Использование: kelmor lookup [--raw] СЛОВО\n");
+        return 2;
+    }
+
+    int status = 0;
+    std::optional<PendingIndexing> pending;
+    {
+        books::Catalogue catalogue;
+        catalogue.setIndexingOnLoad(false);
+        if ((status = loadCommandCatalogue(catalogue)) != 0)
+            return status;
+        status = answer(catalogue, word, raw);
+        pending = pendingIndexing(catalogue);
+    }
+    if (pending)
+        indexInBackground(*pending);
+    return status;
 }
 
 int loadCommandCatalogue(books::Catalogue &catalogue, const QString &command)

@@ -4,8 +4,11 @@
 #include "viewer/lookup_command.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -54,10 +57,12 @@ protected:
         settings.sync();
     }
 
-    Result run(const QStringList &args)
+    Result run(const QStringList &args, const QString &cacheHome = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!cacheHome.isEmpty())
+            env.insert("XDG_CACHE_HOME", cacheHome);
         env.insert("XDG_DATA_DIRS", folder.dataDir());
         env.insert("XDG_CONFIG_HOME", folder.rootPath("config"));
         env.remove("DISPLAY");
@@ -127,6 +132,44 @@ TEST_F(LookupCommand, AWordInAnotherFormShowsTheInterpretationOfItsHeadword)
 
 // A book that carries the marker but does not open is named on standard error, with its path
 // and the reason in Russian; the other books' interpretation is printed as usual.
+TEST_F(LookupCommand, BooksReadFromTheirTablesAreIndexedAfterTheAnswerAndAnswerAlike)
+{
+    const QTemporaryDir cache;
+    const QString headwords = cache.filePath("kelmor/headwords");
+    const auto bookBytes = [this] {
+        QByteArray all;
+        for (const char *name : {"a.book", "b.book", "c.book"}) {
+            QFile f(QDir(booksDir).filePath(name));
+            all += f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("missing");
+        }
+        return all;
+    };
+    const QByteArray booksBefore = bookBytes();
+    // As written, through a form, absent, a phrase.
+    const QStringList words = {"вОДА", "воды", "Жираф", "чистая вода"};
+    std::vector<Result> cold;
+    for (const QString &w : words)
+        cold.push_back(run({w}, cache.path()));
+    // The answer came before the indexes: a process left behind writes them, the forms of the
+    // headwords and the library's roots, then lets its lock go.
+    QElapsedTimer waited;
+    waited.start();
+    while (!(QFile::exists(headwords + "/roots") && !QFile::exists(headwords + "/indexing.lock")) &&
+           waited.elapsed() < 60000)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFile::exists(headwords + "/roots"));
+    EXPECT_EQ(QDir(headwords).entryList({"*.forms"}, QDir::Files).size(), 3);
+    for (std::size_t i = 0; i < cold.size(); ++i) {
+        const Result warm = run({words.at(qsizetype(i))}, cache.path());
+        EXPECT_EQ(warm.exitCode, cold[i].exitCode) << words.at(qsizetype(i)).toStdString();
+        EXPECT_EQ(warm.out, cold[i].out) << words.at(qsizetype(i)).toStdString();
+        EXPECT_EQ(warm.err, cold[i].err) << words.at(qsizetype(i)).toStdString();
+    }
+    EXPECT_EQ(cold[1].exitCode, 0);
+    EXPECT_EQ(cold[2].exitCode, 1);
+    EXPECT_EQ(bookBytes(), booksBefore) << "the books are never written";
+}
+
 TEST_F(LookupCommand, DamagedBooksAreNamedOnStandardErrorAndTheOthersStillShow)
 {
     QFile garbage(booksDir + "/a2_garbage.book");
