@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <cerrno>
 #include <cstdio>
@@ -53,10 +54,14 @@ int main(int argc, char **argv)
 {
     const std::string_view command = argc >= 2 ? std::string_view(argv[1]) : std::string_view();
 
-    // "kelmor lookup ...": the interpretation of a word.
+    // "kelmor lookup ...": the interpretation of a word. Without a QCoreApplication: the lookup
+    // needs no event loop, plugins or application name, and making one costs more than reading
+    // a book's answer.
     if (command == "lookup") {
-        QCoreApplication app(argc, argv);
-        return kelmor::viewer::runLookupCommand(QCoreApplication::arguments().mid(2));
+        QStringList args;
+        for (int i = 2; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        return kelmor::viewer::runLookupCommand(args);
     }
     // "kelmor moon ...": the lunar-day report.
     if (command == "moon") {

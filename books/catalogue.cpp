@@ -88,8 +88,12 @@ Catalogue::LoadResult Catalogue::load(const QString &booksPath, const StateReade
         return result;
     }
 
-    // Every "*.book" file (any letter case of the pattern), by name ignoring case.
-    QFileInfoList files = dir.entryInfoList({QStringLiteral("*.book")}, QDir::Files, QDir::NoSort);
+    // Every "*.book" file (any letter case of the pattern), by name ignoring case. The names are
+    // matched here rather than by a name filter, which compiles a regular expression first.
+    QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::NoSort);
+    files.removeIf([](const QFileInfo &file) {
+        return !file.fileName().endsWith(QLatin1String(".book"), Qt::CaseInsensitive);
+    });
     std::stable_sort(files.begin(), files.end(), [](const QFileInfo &a, const QFileInfo &b) {
         const int c = a.fileName().compare(b.fileName(), Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a.fileName() < b.fileName();

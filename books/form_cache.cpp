@@ -195,7 +195,7 @@ int writeFormIndexes(const std::vector<std::pair<QString, QString>> &books, cons
 }
 
 std::optional<std::vector<std::pair<int, QString>>> enabledFormKeys(const Catalogue &catalogue,
-                                                                   const WordForms &forms)
+                                                                    const WordForms &forms)
 {
     std::vector<std::pair<int, QString>> keys;
     for (int n = 0; n < catalogue.count(); ++n) {

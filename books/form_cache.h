@@ -51,7 +51,7 @@ int writeFormIndexes(const std::vector<std::pair<QString, QString>> &books, cons
 // The forms keys of the enabled books (those with headwords) with their numbers, in the
 // catalogue's order; std::nullopt when one of them has no headword index.
 std::optional<std::vector<std::pair<int, QString>>> enabledFormKeys(const Catalogue &catalogue,
-                                                                   const WordForms &forms);
+                                                                    const WordForms &forms);
 
 // What the forms indexes answer for a typed text.
 struct FormIndexAnswer

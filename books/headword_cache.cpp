@@ -12,6 +12,7 @@
 #include <QSaveFile>
 
 #include <unicode/ucol.h>
+#include <unicode/uversion.h>
 
 #include <algorithm>
 #include <exception>
@@ -53,19 +54,6 @@ public:
     Collator &operator=(const Collator &) = delete;
 
     bool isValid() const { return m_collator != nullptr; }
-
-    // The collator's version: sort keys of another version are not compared with these.
-    std::string version() const
-    {
-        if (!m_collator)
-            return "none";
-        UVersionInfo info{};
-        ucol_getVersion(m_collator, info);
-        std::string out;
-        for (int i = 0; i < U_MAX_VERSION_LENGTH; ++i)
-            out += (i ? "." : "") + std::to_string(int(info[i]));
-        return out;
-    }
 
     std::string sortKey(std::u16string_view text) const
     {
@@ -111,10 +99,18 @@ QString headwordCachePath(const QString &bookPath)
            QStringLiteral(".idx");
 }
 
-// The key an index file carries: the book's key and the collation its sort keys are of.
+// The key an index file carries: the book's key and the collation its sort keys are of. The
+// collation is ICU's (its code and its data, one release), so the release names it: opening the
+// collator for its own version would cost a terminal lookup, which compares no sort keys, more
+// than a millisecond.
 std::string storedIndexKey(const QString &bookKey)
 {
-    return bookKey.toStdString() + "\ncollation " + collator().version();
+    UVersionInfo release{};
+    u_getVersion(release);
+    std::string version;
+    for (int i = 0; i < U_MAX_VERSION_LENGTH; ++i)
+        version += (i ? "." : "") + std::to_string(int(release[i]));
+    return bookKey.toStdString() + "\ncollation icu " + version;
 }
 
 std::string collationSortKey(std::u16string_view text)

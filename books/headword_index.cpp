@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -215,12 +216,16 @@ void putDirectoryEntry(std::string &directory, std::size_t offset, std::string_v
 // The directory of blockCount blocks, each checked to follow the one before without a gap, to
 // lie within the blocks' section and to hold 1 to kBlockEntries entries in rising first keys;
 // together they fill the section and hold every entry.
-std::vector<IndexBlock> readBlockDirectory(std::string_view directory, std::uint64_t blockCount,
-                                           std::uint64_t blocksBytes, std::uint64_t entryCount)
+} // namespace
+
+BlockDirectory::BlockDirectory(std::string_view directory, std::uint64_t blockCount,
+                               std::uint64_t blocksBytes, std::uint64_t entryCount)
 {
     Cursor dir(directory);
-    std::vector<IndexBlock> blocks;
-    blocks.reserve(std::size_t(blockCount)); // the header's checks bound it by the directory
+    // The header's checks bound the count by the directory's size.
+    m_blocks.reserve(std::size_t(blockCount));
+    m_keyStarts.reserve(std::size_t(blockCount) + 1);
+    m_keyStarts.push_back(0);
     std::uint64_t expectedOffset = 0;
     std::uint64_t entries = 0;
     for (std::uint64_t b = 0; b < blockCount; ++b) {
@@ -229,31 +234,36 @@ std::vector<IndexBlock> readBlockDirectory(std::string_view directory, std::uint
         block.length = std::uint32_t(dir.number(4));
         block.entries = std::uint32_t(dir.number(4));
         block.checksum = dir.number(8);
-        block.firstKey = dir.units();
+        dir.appendUnits(dir.number(2), m_keys);
+        if (m_keys.size() > std::numeric_limits<std::uint32_t>::max())
+            damaged("каталог блоков");
+        m_keyStarts.push_back(std::uint32_t(m_keys.size()));
         if (block.offset != expectedOffset || block.length > blocksBytes - block.offset ||
             block.entries == 0 || block.entries > kBlockEntries ||
-            (!blocks.empty() && !(blocks.back().firstKey < block.firstKey)))
+            (b > 0 && !(firstKey(std::size_t(b) - 1) < firstKey(std::size_t(b)))))
             damaged("каталог блоков");
         expectedOffset += block.length;
         entries += block.entries;
-        blocks.push_back(std::move(block));
+        m_blocks.push_back(block);
     }
     if (!dir.atEnd() || expectedOffset != blocksBytes || entries != entryCount)
         damaged("каталог блоков");
-    return blocks;
 }
 
-// The block that holds key if any block does: the last one whose first key is not after it.
-const IndexBlock *blockFor(const std::vector<IndexBlock> &blocks, std::u16string_view key)
+std::optional<std::size_t> BlockDirectory::blockFor(std::u16string_view key) const
 {
-    const auto after = std::upper_bound(blocks.begin(), blocks.end(), key,
-                                        [](std::u16string_view w, const IndexBlock &b) {
-                                            return w < std::u16string_view(b.firstKey);
-                                        });
-    return after == blocks.begin() ? nullptr : &*(after - 1);
+    std::size_t low = 0, high = m_blocks.size(); // the first block whose first key is after key
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        if (key < firstKey(mid))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    if (low == 0)
+        return std::nullopt;
+    return low - 1;
 }
-
-} // namespace
 
 std::uint64_t headwordIndexChecksum(std::string_view bytes, std::uint64_t seed)
 {
@@ -425,17 +435,20 @@ HeadwordIndex::HeadwordIndex(std::unique_ptr<IndexFileBytes> source, std::string
     m_wordsStart = m_blocksStart + blocksBytes;
     m_wordsLength = wordsBytes;
 
-    m_blocks = readBlockDirectory(directory, blockCount, blocksBytes, seekCount);
+    m_blocks = BlockDirectory(directory, blockCount, blocksBytes, seekCount);
 }
 
 std::optional<RowLocation> HeadwordIndex::seek(std::u16string_view folded) const
 {
-    const IndexBlock *found = blockFor(m_blocks, folded);
+    const std::optional<std::size_t> found = m_blocks.blockFor(folded);
     if (!found)
         return std::nullopt;
-    const IndexBlock &block = *found;
+    const IndexBlock &block = m_blocks.block(*found);
+    const std::u16string_view firstKey = m_blocks.firstKey(*found);
     // The next block's first key, which every entry of this one must come before.
-    const IndexBlock *next = found == &m_blocks.back() ? nullptr : found + 1;
+    const bool last = *found + 1 == m_blocks.size();
+    const std::u16string_view nextKey =
+        last ? std::u16string_view() : m_blocks.firstKey(*found + 1);
     const std::string bytes = section(m_blocksStart + block.offset, block.length);
     verify(block.checksum, headwordIndexChecksum(bytes), "блок слов");
     // The entries in order up to the word's place, each checked to follow the one before.
@@ -447,9 +460,9 @@ std::optional<RowLocation> HeadwordIndex::seek(std::u16string_view folded) const
         RowLocation where;
         where.page = std::uint32_t(c.number(4));
         where.slot = std::uint16_t(c.number(2));
-        if (i == 0 ? key != block.firstKey : !(previous < key))
+        if (i == 0 ? key != firstKey : !(previous < key))
             damaged("порядок слов в блоке");
-        if (next && !(key < next->firstKey))
+        if (!last && !(key < nextKey))
             damaged("порядок блоков");
         if (key == folded)
             return where;
@@ -658,15 +671,18 @@ FormIndex::FormIndex(std::unique_ptr<IndexFileBytes> source, std::string_view ex
     m_entryCount = std::size_t(entryCount);
     m_blocksStart = kFormHeaderSize + keyBytes + directoryBytes;
 
-    m_blocks = readBlockDirectory(directory, blockCount, blocksBytes, entryCount);
+    m_blocks = BlockDirectory(directory, blockCount, blocksBytes, entryCount);
 }
 
 // Reads a block's entries in order, checking each, and hands them to visit until it returns
 // false; then the block must have ended where its entries do.
-template <class Visit> void FormIndex::scanBlock(const IndexBlock &block, Visit &&visit) const
+template <class Visit> void FormIndex::scanBlock(std::size_t b, Visit &&visit) const
 {
+    const IndexBlock &block = m_blocks.block(b);
+    const std::u16string_view firstKey = m_blocks.firstKey(b);
     // The next block's first key, which every entry of this one must come before.
-    const IndexBlock *next = &block == &m_blocks.back() ? nullptr : &block + 1;
+    const bool last = b + 1 == m_blocks.size();
+    const std::u16string_view nextKey = last ? std::u16string_view() : m_blocks.firstKey(b + 1);
     // The directory's offsets and lengths were checked against the blocks' section.
     const std::string bytes = m_source->read(m_blocksStart + block.offset, block.length);
     if (m_verifyChecksums && block.checksum != headwordIndexChecksum(bytes))
@@ -683,9 +699,9 @@ template <class Visit> void FormIndex::scanBlock(const IndexBlock &block, Visit 
             entry.exact = headwordAt(c);
         if (flags & kHasForm)
             entry.form = headwordAt(c);
-        if (i == 0 ? entry.key != block.firstKey : !(previous < entry.key))
+        if (i == 0 ? entry.key != firstKey : !(previous < entry.key))
             damaged("порядок форм в блоке");
-        if (next && !(entry.key < next->firstKey))
+        if (!last && !(entry.key < nextKey))
             damaged("порядок блоков");
         if (!visit(entry))
             return;
@@ -697,7 +713,7 @@ template <class Visit> void FormIndex::scanBlock(const IndexBlock &block, Visit 
 
 std::optional<IndexedForm> FormIndex::find(std::u16string_view key) const
 {
-    const IndexBlock *found = blockFor(m_blocks, key);
+    const std::optional<std::size_t> found = m_blocks.blockFor(key);
     if (!found)
         return std::nullopt;
     std::optional<IndexedForm> result;
@@ -711,8 +727,8 @@ std::optional<IndexedForm> FormIndex::find(std::u16string_view key) const
 
 void FormIndex::forEachKey(const std::function<void(std::u16string_view)> &visit) const
 {
-    for (const IndexBlock &block : m_blocks)
-        scanBlock(block, [&](const IndexedForm &entry) {
+    for (std::size_t b = 0; b < m_blocks.size(); ++b)
+        scanBlock(b, [&](const IndexedForm &entry) {
             visit(entry.key);
             return true;
         });

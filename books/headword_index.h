@@ -73,14 +73,40 @@ struct HeadwordIndexContent
 std::optional<std::string> encodeHeadwordIndex(const HeadwordIndexContent &content);
 
 // One block of an index file's entries as its directory lists it: where its bytes lie in the
-// blocks' section, how many entries it holds, their checksum and the block's first key.
+// blocks' section, how many entries it holds and their checksum.
 struct IndexBlock
 {
     std::uint64_t offset = 0;
     std::uint32_t length = 0;
     std::uint32_t entries = 0;
     std::uint64_t checksum = 0;
-    std::u16string firstKey;
+};
+
+// An index file's block directory, read and checked once: the blocks in key order, with their
+// first keys kept in one buffer (a seek opens twenty indexes and asks each one key).
+class BlockDirectory
+{
+public:
+    BlockDirectory() = default;
+    // Throws HeadwordIndexError when the directory does not describe blockCount blocks that
+    // follow one another through the blocks' section and hold entryCount entries in key order.
+    BlockDirectory(std::string_view directory, std::uint64_t blockCount, std::uint64_t blocksBytes,
+                   std::uint64_t entryCount);
+
+    std::size_t size() const { return m_blocks.size(); }
+    const IndexBlock &block(std::size_t b) const { return m_blocks[b]; }
+    std::u16string_view firstKey(std::size_t b) const
+    {
+        return std::u16string_view(m_keys).substr(m_keyStarts[b],
+                                                  m_keyStarts[b + 1] - m_keyStarts[b]);
+    }
+    // The block that holds key if any block does: the last one whose first key is not after it.
+    std::optional<std::size_t> blockFor(std::u16string_view key) const;
+
+private:
+    std::vector<IndexBlock> m_blocks;
+    std::u16string m_keys;
+    std::vector<std::uint32_t> m_keyStarts; // one more than the blocks: the end of the last key
 };
 
 // The distinct headwords of an index read one at a time, in the word list's order, from a copy
@@ -150,7 +176,7 @@ private:
     std::uint64_t m_wordsStart = 0;
     std::uint64_t m_wordsLength = 0;
     std::uint64_t m_wordsChecksum = 0;
-    std::vector<IndexBlock> m_blocks;
+    BlockDirectory m_blocks;
 };
 
 // Entries per seek block.
@@ -218,7 +244,7 @@ public:
     void forEachKey(const std::function<void(std::u16string_view)> &visit) const;
 
 private:
-    template <class Visit> void scanBlock(const IndexBlock &block, Visit &&visit) const;
+    template <class Visit> void scanBlock(std::size_t b, Visit &&visit) const;
     FormIndex(std::unique_ptr<IndexFileBytes> source, std::string_view expectedKey,
               bool verifyChecksums);
 
@@ -226,7 +252,7 @@ private:
     bool m_verifyChecksums = true;
     std::size_t m_entryCount = 0;
     std::uint64_t m_blocksStart = 0;
-    std::vector<IndexBlock> m_blocks;
+    BlockDirectory m_blocks;
 };
 
 } // namespace kelmor::books

@@ -207,9 +207,10 @@ std::unique_ptr<RootsDictionary> RootsDictionary::open(const std::vector<QString
         }
         done += std::size_t(n);
     }
-    auto forms = std::make_unique<WordForms>(
-        HunspellDictionary{whole.dictionary()->affixPath, QStringLiteral("/proc/self/fd/%1").arg(fd)},
-        dictionaryKey);
+    auto forms =
+        std::make_unique<WordForms>(HunspellDictionary{whole.dictionary()->affixPath,
+                                                       QStringLiteral("/proc/self/fd/%1").arg(fd)},
+                                    dictionaryKey);
     return std::unique_ptr<RootsDictionary>(new RootsDictionary(fd, std::move(forms)));
 }
 

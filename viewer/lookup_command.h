@@ -19,7 +19,8 @@ namespace kelmor::viewer {
 // and the reason); the other books still answer. A book that fails while its article is read
 // shows the reason in its section.
 // Exit status 0; 1 when no enabled book has the word; 2 for usage errors and missing books.
-// Needs a QCoreApplication.
+// Needs no QCoreApplication. Books read from their tables are indexed afterwards by a detached
+// process (platform/detached_work.h).
 int runLookupCommand(const QStringList &args);
 
 // Loads the catalogue of the books folder with the stored enabled states, for a terminal

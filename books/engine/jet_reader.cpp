@@ -205,12 +205,14 @@ public:
             fail("файл короче заголовка базы данных (" + std::to_string(m_size) + " байт)");
         }
         // A file shorter than one page still has its header read for the message below.
-        auto first = std::make_shared<std::array<std::uint8_t, kPageSize>>();
+        auto first = std::make_shared_for_overwrite<std::array<std::uint8_t, kPageSize>>();
         if (m_pageCount > 0) {
             const std::string error = m_source->read(0, first->data());
             if (!error.empty()) {
                 fail(error);
             }
+        } else {
+            first->fill(0);
         }
         std::copy(std::begin(kOpenedHeader), std::end(kOpenedHeader), first->begin());
         m_firstPage = PageRef(first, first->data());
@@ -242,7 +244,8 @@ public:
             m_lru.splice(m_lru.begin(), m_lru, it->second);
             return it->second->bytes;
         }
-        auto bytes = std::make_shared<std::array<std::uint8_t, kPageSize>>();
+        // Not zeroed first: the read fills it whole or fails.
+        auto bytes = std::make_shared_for_overwrite<std::array<std::uint8_t, kPageSize>>();
         std::string error = m_source->read(number, bytes->data());
         if (!error.empty()) {
             // Every later read fails the same way: pages read before the change stay out of
@@ -1177,12 +1180,30 @@ bool readHeader(const std::string &path, std::array<char, 22> &out)
     if (!std::filesystem::is_regular_file(path, ec)) {
         return false;
     }
+#if KELMOR_JET_PREAD
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::pread(fd, out.data() + done, out.size() - done, off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += std::size_t(n);
+    }
+    ::close(fd);
+    return done == out.size();
+#else
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;
     }
     in.read(out.data(), static_cast<std::streamsize>(out.size()));
     return in.gcount() == static_cast<std::streamsize>(out.size());
+#endif
 }
 
 void writeHeader(const std::string &path, const char *bytes)

@@ -1,11 +1,11 @@
 // libFuzzer entry for a book's headword index file and its forms index (the cache folder's
 // outside data). The first byte picks whether checksums are compared (bit 0 set) or not (the
 // fuzzer's changes then reach the structural checks behind them), and which format the rest is
-// (bit 1: the forms index; bit 2: the library's roots). The file is opened with the key it names; of a headword index every
-// headword is read and a few keys are sought, of a forms index a few keys are sought and every
-// key is read; a roots file is decoded. A damaged
-// input may raise HeadwordIndexError; anything else (a crash, a sanitizer report, a hang, a runaway
-// allocation) is a finding.
+// (bit 1: the forms index; bit 2: the library's roots). The file is opened with the key it names;
+// of a headword index every headword is read and a few keys are sought, of a forms index a few keys
+// are sought and every key is read; a roots file is decoded. A damaged input may raise
+// HeadwordIndexError; anything else (a crash, a sanitizer report, a hang, a runaway allocation) is
+// a finding.
 
 #include "books/headword_index.h"
 #include "books/roots_file.h"
