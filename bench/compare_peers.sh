@@ -4,7 +4,8 @@
 # bench_peer_library). Prints, per measure, the medians of interleaved runs of both programs and
 # their ratio: a lookup of a word that every book has, of a word that none has and of a word
 # found only through its dictionary form (the whole process), the same on an empty library (the
-# floor of starting a process), and the peak memory of a lookup; then, under Xvfb, the main
+# floor of starting a process; beside it a program on Qt Core that does nothing), and the peak
+# memory of a lookup; then, under Xvfb, the main
 # window's first and later starts and its memory beside GoldenDict's on the same StarDict files.
 # With BASELINE=<an earlier build's kelmor>, also that build's first lookup after a change and
 # first start of the main window, in the same runs. Installs sdcv and GoldenDict from Debian when
@@ -24,6 +25,7 @@ command -v hunspell >/dev/null || { sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo; 
 
 scripts/build.sh "$build" -DKELMOR_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 kelmor=$(cd "$build" && pwd)/app/kelmor
+floor=$(cd "$build" && pwd)/bench/peers/bench_qt_core_floor
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -36,9 +38,9 @@ mkdir -p "$work/empty/share/ZEL Programming/ZEL Kelmor/3.1/Books" "$work/empty/s
 export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache HOME=$work/home
 mkdir -p "$HOME"
 # The first lookup ever (the books indexed into the cache), then the warm ones.
-python3 - "$runs" "$work" "$present" "$absent" "$kelmor" "$form" <<'PY'
+python3 - "$runs" "$work" "$present" "$absent" "$kelmor" "$form" "$floor" <<'PY'
 import os, shutil, statistics, subprocess, sys, time
-runs, work, present, absent, kelmor, form = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6]
+runs, work, present, absent, kelmor, form, floor = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6], sys.argv[7]
 lib, empty = work + "/library", work + "/empty"
 def kel(root, word):
     return ([kelmor, "lookup", word], dict(os.environ, XDG_DATA_DIRS=root + "/share"))
@@ -86,6 +88,7 @@ measures = [
     ("lookup, absent word", kel(lib, absent), sd(lib, absent)),
     ("lookup, word through its form", kel(lib, form), sd(lib, form)),
     ("floor: lookup, empty library", kel(empty, present), sd(empty, present)),
+    ("floor: Qt Core program, nothing", ([floor], os.environ), sd(empty, present)),
 ]
 print(f"{'measure (medians of %d runs)' % runs:34} {'kelmor':>10} {'sdcv':>10} {'ratio':>7}")
 for name, k, s in measures:
