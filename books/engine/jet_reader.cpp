@@ -934,11 +934,15 @@ public:
                 }
             }
             appendFolded(m_keys, scratch);
-            m_index.push_back({static_cast<std::uint32_t>(offset),
-                               static_cast<std::uint32_t>(m_keys.size() - offset),
-                               static_cast<std::uint32_t>(i)});
+            const Entry entry{static_cast<std::uint32_t>(offset),
+                              static_cast<std::uint32_t>(m_keys.size() - offset),
+                              static_cast<std::uint32_t>(i), 0};
+            m_index.push_back({entry.offset, entry.length, entry.row, keyHead(key(entry))});
         }
+        // Most keys differ in their first four units: those are compared as one number first.
         std::sort(m_index.begin(), m_index.end(), [this](const Entry &a, const Entry &b) {
+            if (a.head != b.head)
+                return a.head < b.head;
             const int cmp = key(a).compare(key(b));
             return cmp != 0 ? cmp < 0 : a.row < b.row;
         });
@@ -994,7 +998,18 @@ private:
         std::uint32_t offset;
         std::uint32_t length;
         std::uint32_t row;
+        std::uint64_t head; // keyHead() of the key
     };
+
+    // The first four units of a key as one number in the keys' order: a shorter key is padded
+    // with zeros, the least unit, so that it comes before the keys it begins.
+    static std::uint64_t keyHead(std::u16string_view key)
+    {
+        std::uint64_t head = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            head = (head << 16) | (i < key.size() ? std::uint64_t(key[i]) : 0);
+        return head;
+    }
 
     const RowRef &current() const { return m_located ? *m_located : m_data->rows[m_pos]; }
 
