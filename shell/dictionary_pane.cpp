@@ -378,7 +378,9 @@ bool DictionaryPane::LoadBooks(const QString &booksPath, const Catalogue::StateR
     buildBookControls();
     if (!result.skipped.isEmpty())
         Q_EMIT booksSkipped(books::SkippedBooksMessage(result.skipped));
+    m_startingUp = true;
     LoadList();
+    m_startingUp = false;
     // The rest waits until the window is up and the first events are handled.
     QTimer::singleShot(BackgroundPreparationDelayMs, this, &DictionaryPane::prepareInBackground);
     return true;
@@ -482,10 +484,12 @@ void DictionaryPane::LoadList()
         const auto between = [] { QCoreApplication::processEvents(); };
         const WordList::Outcome outcome = m_model->rebuild(between);
         // With the forms indexes at hand, single words need no resolver in memory; without
-        // them it is built now (off this thread), as a search waits for it.
+        // them it is built now (off this thread), as a search waits for it. Not while the
+        // program starts: the preparation after the start builds it, and a search before that
+        // builds it on demand, so that the first start has both processors for the window.
         m_resolver.reset();
         m_formIndexes = std::make_unique<books::FormIndexes>(*m_catalogue, *wordForms(), false);
-        if (!m_formIndexes->isUsable())
+        if (!m_formIndexes->isUsable() && !m_startingUp)
             rebuildResolver();
         m_listView->setUpdatesEnabled(true);
         if (!outcome.ok) {

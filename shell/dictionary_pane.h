@@ -226,6 +226,7 @@ private:
     int m_listMode = 1;
     bool m_tolkEnabled = false;
     bool m_loading = false;
+    bool m_startingUp = false; // the first list, while the books load at the start
     bool m_reloadPending = false;
     bool m_programmatic = false;
 };
