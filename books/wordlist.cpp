@@ -67,14 +67,13 @@ std::uint32_t WordList::intern(std::u16string_view word, const std::string_view 
 std::uint32_t WordList::append(std::u16string_view word, const std::string_view *sortKey)
 {
     const auto id = std::uint32_t(m_words.size());
-    const QString &text =
-        m_words.emplace_back(QString::fromUtf16(word.data(), qsizetype(word.size())));
+    m_words.emplace_back(QString::fromUtf16(word.data(), qsizetype(word.size())));
     if (sortKey)
         m_sortKeyPool += *sortKey;
     m_sortKeyStart.push_back(std::uint32_t(m_sortKeyPool.size()));
     if (!sortKey)
         ++m_unkeyed;
-    m_foldPool += foldedText(text);
+    appendFolded(m_foldPool, word);
     m_foldStart.push_back(std::uint32_t(m_foldPool.size()));
     return id;
 }
@@ -120,6 +119,13 @@ bool WordList::mergeIndexedBooks(const std::vector<int> &books)
             return x.text() > y.text();
         return a > b;
     };
+    // At most as many words as the books have records: room for them at once.
+    std::size_t records = 0;
+    for (const Run &run : runs)
+        records += std::size_t(std::max<std::int64_t>(m_catalogue.book(run.book).recordCount, 0));
+    m_words.reserve(m_words.size() + records);
+    m_sortKeyStart.reserve(m_sortKeyStart.size() + records);
+    m_foldStart.reserve(m_foldStart.size() + records);
     std::vector<std::vector<std::uint32_t>> ids(runs.size());
     std::vector<std::size_t> heap;
     std::size_t current = 0;
