@@ -189,6 +189,23 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// A copy of the Russian dictionary in a folder of its own, to be changed under a warm cache.
+struct DictionaryCopy
+{
+    DictionaryCopy()
+    {
+        EXPECT_TRUE(QFile::copy(russian()->dictionary()->affixPath, affix));
+        EXPECT_TRUE(QFile::copy(russian()->dictionary()->wordsPath, words));
+    }
+    std::shared_ptr<const WordForms> forms() const
+    {
+        return std::make_shared<const WordForms>(HunspellDictionary{affix, words});
+    }
+    QTemporaryDir folder;
+    const QString affix = folder.filePath("ru_RU.aff");
+    const QString words = folder.filePath("ru_RU.dic");
+};
+
 const QString kSampleBooks =
     QStringLiteral(KELMOR_BUILD_SHARE "/ZEL Programming/ZEL Kelmor/3.1/Books");
 
@@ -394,11 +411,8 @@ TEST(RootsFile, ReadsBackWhatWasWrittenAndRejectsEveryDamagedByte)
 TEST(RootsDictionary, RootsOfOtherBooksOrDictionariesOrDamagedAreNotUsed)
 {
     ASSERT_TRUE(russian()->isAvailable());
-    const QTemporaryDir scratch;
-    const QString affix = scratch.filePath("ru_RU.aff"), words = scratch.filePath("ru_RU.dic");
-    ASSERT_TRUE(QFile::copy(russian()->dictionary()->affixPath, affix));
-    ASSERT_TRUE(QFile::copy(russian()->dictionary()->wordsPath, words));
-    const auto copy = std::make_shared<const WordForms>(HunspellDictionary{affix, words});
+    const DictionaryCopy dictionary;
+    const auto copy = dictionary.forms();
 
     BookFolder folder;
     folder.write({"a.book", "А", {"Змея", "Вода", "Зубы", "Собака"}});
@@ -464,8 +478,8 @@ TEST(RootsDictionary, RootsOfOtherBooksOrDictionariesOrDamagedAreNotUsed)
     expectAnswers(russian(), false, "changed book");
 
     // A dictionary that compounds words is not reduced.
-    overwrite(affix, readAll(affix) + "\nCOMPOUNDFLAG X\n");
-    const auto compounding = std::make_shared<const WordForms>(HunspellDictionary{affix, words});
+    overwrite(dictionary.affix, readAll(dictionary.affix) + "\nCOMPOUNDFLAG X\n");
+    const auto compounding = dictionary.forms();
     {
         Catalogue catalogue;
         load(catalogue, folder.path());
@@ -474,7 +488,7 @@ TEST(RootsDictionary, RootsOfOtherBooksOrDictionariesOrDamagedAreNotUsed)
         EXPECT_FALSE(indexes.storeRoots());
     }
     // The cache home is a file: nothing is stored, the whole dictionary answers.
-    const QString blocker = scratch.filePath("not-a-folder");
+    const QString blocker = dictionary.folder.filePath("not-a-folder");
     overwrite(blocker, "x");
     const CacheHome unwritable(blocker);
     {
@@ -487,11 +501,7 @@ TEST(RootsDictionary, RootsOfOtherBooksOrDictionariesOrDamagedAreNotUsed)
 TEST(FormCache, StaleDamagedForeignAndUnwritableCachesAnswerAsNone)
 {
     ASSERT_TRUE(russian()->isAvailable());
-    const QTemporaryDir scratch;
-    // A copy of the dictionary, to be changed under a warm cache.
-    const QString affix = scratch.filePath("ru_RU.aff"), words = scratch.filePath("ru_RU.dic");
-    ASSERT_TRUE(QFile::copy(russian()->dictionary()->affixPath, affix));
-    ASSERT_TRUE(QFile::copy(russian()->dictionary()->wordsPath, words));
+    const DictionaryCopy dictionary;
 
     BookFolder folder;
     folder.write({"a.book", "А", {"Змея", "Вода", "Зубы", "Собака"}});
@@ -506,14 +516,13 @@ TEST(FormCache, StaleDamagedForeignAndUnwritableCachesAnswerAsNone)
                    state);
     };
     {
-        const auto copy = std::make_shared<const WordForms>(HunspellDictionary{affix, words});
+        const auto copy = dictionary.forms();
         expectAsResolver(copy, "cold");
         expectAsResolver(copy, "warm");
     }
     // The dictionary changed: its words now only "змея" (the cache said more).
-    overwrite(words, "1\nзмея\n");
-    expectAsResolver(std::make_shared<const WordForms>(HunspellDictionary{affix, words}),
-                     "changed dictionary");
+    overwrite(dictionary.words, "1\nзмея\n");
+    expectAsResolver(dictionary.forms(), "changed dictionary");
     // Another dictionary, and none.
     expectAsResolver(russian(), "another dictionary");
     expectAsResolver(std::make_shared<const WordForms>(), "no dictionary");
@@ -542,7 +551,7 @@ TEST(FormCache, StaleDamagedForeignAndUnwritableCachesAnswerAsNone)
     expectAsResolver(russian(), "rebuilt");
     EXPECT_EQ(readAll(b), whole);
     // The cache home is a file: nothing can be written, the answers are built in memory.
-    const QString blocker = scratch.filePath("not-a-folder");
+    const QString blocker = dictionary.folder.filePath("not-a-folder");
     overwrite(blocker, "x");
     const CacheHome unwritable(blocker);
     expectAsResolver(russian(), "unwritable");
