@@ -63,11 +63,6 @@ bool formsBeyondTheLines(QByteArrayView affix)
     return false;
 }
 
-std::string toStd(const QString &text)
-{
-    return text.toStdString();
-}
-
 } // namespace
 
 QString rootsCachePath()
@@ -144,10 +139,10 @@ bool writeRoots(const std::vector<std::pair<QString, const FormIndex *>> &indexe
     if (!forms.dictionary() || !forms.partOf().isEmpty())
         return false;
     RootsFile file;
-    file.dictionaryKey = toStd(dictionaryCacheKey(forms));
+    file.dictionaryKey = dictionaryCacheKey(forms).toStdString();
     std::vector<const FormIndex *> of;
     for (const auto &[key, index] : indexes) {
-        file.formKeys.push_back(toStd(key));
+        file.formKeys.push_back(key.toStdString());
         of.push_back(index);
     }
     std::sort(file.formKeys.begin(), file.formKeys.end());
@@ -188,10 +183,10 @@ std::unique_ptr<RootsDictionary> RootsDictionary::open(const std::vector<QString
         return nullptr;
     const std::optional<RootsFile> file = decodeRootsFile(std::string_view(*stored));
     const QString dictionaryKey = dictionaryCacheKey(whole);
-    if (!file || file->dictionaryKey != toStd(dictionaryKey))
+    if (!file || file->dictionaryKey != dictionaryKey.toStdString())
         return nullptr;
     for (const QString &key : formKeys)
-        if (!std::binary_search(file->formKeys.begin(), file->formKeys.end(), toStd(key)))
+        if (!std::binary_search(file->formKeys.begin(), file->formKeys.end(), key.toStdString()))
             return nullptr;
 
     // Hunspell reads a word list by its path: the roots are handed over as a file in memory,
