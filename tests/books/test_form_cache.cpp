@@ -130,17 +130,35 @@ std::vector<std::optional<Outcome>> byIndexes(const Catalogue &catalogue, const 
 
 // The answers through the forms indexes with the stored roots for a dictionary; with
 // mustAnswer, every single word must be answered so (else it may be left to the whole
-// dictionary: std::nullopt).
+// dictionary: std::nullopt). The roots are opened once for the table, as resolveThroughRoots()
+// opens them for one lookup, and that function answers the first word the same.
 std::vector<std::optional<Outcome>> byRoots(const Catalogue &catalogue, const WordForms &whole,
                                             const QStringList &typed, bool mustAnswer = true)
 {
+    std::unique_ptr<RootsDictionary> roots;
+    if (const auto books = enabledFormKeys(catalogue, whole)) {
+        std::vector<QString> keys;
+        for (const auto &[n, key] : *books)
+            keys.push_back(key);
+        roots = RootsDictionary::open(keys, whole);
+    }
+    std::optional<FormIndexes> indexes;
+    if (roots)
+        indexes.emplace(catalogue, roots->forms(), false);
     std::vector<std::optional<Outcome>> out;
     for (const QString &t : typed) {
-        const FormIndexAnswer answer = resolveThroughRoots(catalogue, whole, t);
+        const FormIndexAnswer answer = indexes ? indexes->resolve(t) : FormIndexAnswer{};
         if (mustAnswer && !answer.answered) {
             EXPECT_GT(splitWords(t).size(), 1u) << t.toStdString();
         }
         out.push_back(answer.answered ? std::optional(outcomeOf(answer.match)) : std::nullopt);
+    }
+    if (!typed.isEmpty()) {
+        const FormIndexAnswer first = resolveThroughRoots(catalogue, whole, typed.front());
+        EXPECT_EQ(first.answered, out.front().has_value()) << typed.front().toStdString();
+        if (first.answered && out.front()) {
+            EXPECT_EQ(outcomeOf(first.match), *out.front());
+        }
     }
     return out;
 }
